@@ -1,0 +1,9 @@
+#include "engine/BackupRun.h"
+
+namespace sentrel {
+
+void BackupRun::RunBackupTask(TaskId, const std::string&) { }
+
+void BackupRun::abandon() { }
+
+} // namespace sentrel

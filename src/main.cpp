@@ -1,0 +1,99 @@
+#include "platform/ExecutablePath.h"
+#include "platform/SystemClock.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtProcessControl.h"
+#include "platform/qt/QtSettingsStore.h"
+#include "platform/qt/QtTray.h"
+#include "platform/qt/QtUrlOpener.h"
+#include "platform/qt/SignalBridge.h"
+#include "platform/qt/SingleInstance.h"
+#include "shell/App.h"
+#include "ui/FormMain.h"
+
+#include <QApplication>
+#include <QLocale>
+
+#include <cstdio>
+#include <cstdlib>
+
+using namespace sentrel;
+
+namespace {
+
+std::string Env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string ResolveDataDir()
+{
+    DataDirInputs in;
+    in.sentrelHome = Env("SENTREL_HOME");
+    in.executableDir = ExecutableDir();
+    in.executableDirWritable = !in.executableDir.empty() && IsWritableDir(in.executableDir);
+    in.xdgDataHome = Env("XDG_DATA_HOME");
+    in.home = Env("HOME");
+    in.workingDir = CurrentDir();
+    return ChooseDataDir(in);
+}
+
+std::string CommandLine(int argc, char** argv)
+{
+    std::string line;
+    for (int i = 1; i < argc; ++i)
+        line.append(" ").append(argv[i]);
+    return line;
+}
+
+class StderrAutostart final : public Autostart {
+public:
+    void AddRunEntry() override { }
+    void RemoveRunEntry() override { }
+};
+
+class StderrSound final : public Sound {
+public:
+    void playExclamation() override { std::fputs("sentrel: sound: dialog-warning\n", stderr); }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const AppPaths paths = MakeAppPaths(ResolveDataDir());
+
+    // A second start ends here, before it shows, logs or writes anything.
+    SingleInstance instance(paths.AppDir);
+    if (!instance.acquire())
+        return 0;
+    MakePath(paths.AppDir);
+
+    QApplication qapp(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QStringLiteral("Sentrel"));
+
+    SystemClock clock;
+    QtSettingsStore settings;
+    StderrAutostart autostart;
+    QtTray tray;
+    QtDialogs dialogs;
+    StderrSound sound;
+    QtUrlOpener urls;
+    QtProcessControl process(instance);
+
+    Services services { clock, settings, autostart, tray, dialogs, sound, urls, process,
+                        [] { QCoreApplication::processEvents(); },
+                        QLocale::system().decimalPoint().toStdString() };
+    App app(services, paths);
+    FormMain form(app);
+    dialogs.setOwner(&form);
+
+    SignalBridge signalBridge;
+    QObject::connect(&signalBridge, &SignalBridge::endOfSessionRequested, [&app] { app.Shutdown(); });
+    // The session manager's quit at logout.
+    QObject::connect(&qapp, &QCoreApplication::aboutToQuit, [&app] { app.Shutdown(); });
+
+    app.Startup(CommandLine(argc, argv));
+    return QApplication::exec();
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string_view>
+
+namespace sentrel {
+
+enum class BalloonIcon { Information = 1, Error = 3 };
+
+// The program's icon in the notification area.
+class Tray {
+public:
+    virtual ~Tray() = default;
+    virtual void addIcon() = 0;
+    virtual void deleteIcon() = 0;
+    // Whether the desktop has a notification area to hide into.
+    virtual bool isAvailable() const = 0;
+    virtual void showBalloon(std::string_view text, std::string_view title, BalloonIcon icon) = 0;
+};
+
+} // namespace sentrel

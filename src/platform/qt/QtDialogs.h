@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+class QWidget;
+
+namespace sentrel {
+
+class QtDialogs final : public Dialogs {
+public:
+    void setOwner(QWidget* owner) { owner_ = owner; }
+
+    bool ask(std::string_view text, std::string_view title) override;
+    void message(std::string_view text, std::string_view title, MessageIcon icon) override;
+
+private:
+    QWidget* owner_ = nullptr;
+};
+
+} // namespace sentrel

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace sentrel {
+
+// Turns SIGTERM, SIGHUP and SIGINT into a signal on the event loop, where
+// the shutdown can run safely.
+class SignalBridge final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit SignalBridge(QObject* parent = nullptr);
+    ~SignalBridge() override;
+
+signals:
+    void endOfSessionRequested();
+
+private:
+    static void onSignal(int);
+    static int pipe_[2];
+    QSocketNotifier* notifier_ = nullptr;
+};
+
+} // namespace sentrel

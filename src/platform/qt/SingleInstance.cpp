@@ -1,0 +1,42 @@
+#include "platform/qt/SingleInstance.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace sentrel {
+
+SingleInstance::SingleInstance(const std::string& dataDir)
+    : lock_(std::make_unique<QLockFile>(QString::fromStdString(LockPath(dataDir))))
+{
+    // Only a lock whose process is gone is stale, however old it is.
+    lock_->setStaleLockTime(0);
+}
+
+bool SingleInstance::acquire()
+{
+    return lock_->tryLock(0);
+}
+
+void SingleInstance::release()
+{
+    lock_->unlock();
+}
+
+std::string SingleInstance::LockPath(const std::string& dataDir)
+{
+    std::uint64_t hash = 14695981039346656037ull; // FNV-1a
+    for (unsigned char c : dataDir) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char name[64];
+    std::snprintf(name, sizeof name, "sentrel-%016llx.lock", static_cast<unsigned long long>(hash));
+
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string dir = runtime && *runtime ? runtime : "/tmp";
+    return dir + "/" + name;
+}
+
+} // namespace sentrel

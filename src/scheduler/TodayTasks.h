@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "projects/ProjectTable.h"
+#include "scheduler/TaskList.h"
+
+#include <string_view>
+
+namespace sentrel {
+
+// Empties today's task list and makes it again from every project.
+void BuildTodayTasks(TaskList& tasks, const ProjectTable& projects, const Clock& clock);
+
+// Appends one project's runs for the rest of the day. now is the reference
+// time as "yyyy-mm-dd hh:mm:ss"; the day kinds read the clock.
+void AddProjectTasks(TaskList& tasks, const Clock& clock, std::string_view now, std::string_view name,
+                     std::string_view start, std::string_view kind, std::string_view tag);
+
+// Deletes every row of the selected project (by exact name), last to first.
+void RemoveProjectTasks(TaskList& tasks, const ProjectTable& projects);
+
+} // namespace sentrel

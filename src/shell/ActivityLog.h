@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "shell/Table.h"
+
+#include <string>
+#include <string_view>
+
+namespace sentrel {
+
+struct LogRow {
+    std::string projectName; // " " or "  " for the program's own events
+    std::string time;
+    std::string detail;
+};
+
+inline constexpr std::string_view kProgramStartName = " ";
+inline constexpr std::string_view kProgramName = "  ";
+
+// Everything a user may want to trace later; rows are never removed.
+class ActivityLog : public Table<LogRow> {
+public:
+    explicit ActivityLog(const Clock& clock)
+        : clock_(clock)
+    {
+    }
+
+    void AddLog(std::string_view projectName, std::string_view detail);
+
+private:
+    const Clock& clock_;
+};
+
+std::string NowText(const Clock& clock);
+
+} // namespace sentrel

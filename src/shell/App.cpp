@@ -1,0 +1,102 @@
+#include "shell/App.h"
+
+#include "projects/ProjectListFile.h"
+#include "scheduler/TodayTasks.h"
+#include "shell/LogFile.h"
+
+#include <sys/stat.h>
+
+namespace sentrel {
+
+namespace {
+    // Start-up and shutdown never stop early: a step that fails is skipped.
+    template <class Fn>
+    void Step(Fn&& fn)
+    {
+        try {
+            fn();
+        } catch (...) {
+        }
+    }
+
+    bool FileExists(const std::string& path)
+    {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    }
+} // namespace
+
+App::App(Services services, AppPaths paths)
+    : s_(std::move(services))
+    , paths_(std::move(paths))
+    , log_(s_.clock)
+    , balloons_(s_.tray, options_)
+    , backupRun_(BackupRun::Context { projects_, tasks_, log_, balloons_, s_.sound, options_, state_, ignoreList_,
+                                      s_.clock, s_.yield, s_.decimalSeparator })
+    , scheduler_(tasks_, projects_, log_, balloons_, state_, s_.clock, backupRun_)
+{
+}
+
+void App::Startup(std::string_view commandLine)
+{
+    Step([&] {
+        state_.EditorOpen = false;
+        state_.ScheduleRunning = true;
+    });
+    Step([&] { state_.TodayDayOfMonth = s_.clock.now().day; });
+    Step([&] { ::mkdir(paths_.LogDir.c_str(), 0777); });
+    Step([&] {
+        if (FileExists(paths_.ProjectFile))
+            LoadProjectList(paths_.ProjectFile, projects_);
+    });
+    Step([&] { ignoreList_.LoadIgnoreList(paths_.IgnoreFile); });
+    Step([&] {
+        options_ = ReadOptions(s_.settings);
+        if (view_)
+            view_->optionsChanged();
+    });
+    Step([&] {
+        if (view_)
+            view_->showWindow();
+    });
+    Step([&] { s_.tray.addIcon(); });
+    Step([&] {
+        if (view_ && commandLine.find('1') != std::string_view::npos)
+            view_->hideWindow();
+    });
+    Step([&] { log_.AddLog(kProgramStartName, "Sentrel started"); });
+    Step([&] { BuildTodayTasks(tasks_, projects_, s_.clock); });
+    Step([&] { scheduler_.CheckStartup(); });
+    Step([&] {
+        if (view_)
+            view_->scheduleStateChanged(state_.ScheduleRunning);
+    });
+}
+
+void App::Shutdown()
+{
+    if (shuttingDown_)
+        return;
+    shuttingDown_ = true;
+
+    Step([&] { s_.tray.deleteIcon(); });
+    Step([&] { log_.AddLog(kProgramName, "Sentrel exited"); });
+    Step([&] {
+        if (options_.saveLog)
+            WriteLogFile(log_, paths_.LogDir, s_.clock.now());
+    });
+    Step([&] { backupRun_.abandon(); });
+    s_.process.endProcess(0);
+}
+
+} // namespace sentrel
+
+namespace sentrel {
+
+void App::Exit()
+{
+    if (s_.dialogs.ask("Do you want to exit?", kAppTitle))
+        Shutdown();
+}
+
+} // namespace sentrel

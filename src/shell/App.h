@@ -1,0 +1,82 @@
+#pragma once
+
+#include "engine/BackupRun.h"
+#include "engine/IgnoreList.h"
+#include "platform/Autostart.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/ProcessControl.h"
+#include "platform/SettingsStore.h"
+#include "platform/Sound.h"
+#include "platform/Tray.h"
+#include "platform/UrlOpener.h"
+#include "projects/ProjectTable.h"
+#include "scheduler/Scheduler.h"
+#include "scheduler/TaskList.h"
+#include "shell/ActivityLog.h"
+#include "shell/AppPaths.h"
+#include "shell/AppState.h"
+#include "shell/Balloons.h"
+#include "shell/MainWindowView.h"
+#include "shell/Options.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace sentrel {
+
+// What the operating system provides to the program.
+struct Services {
+    const Clock& clock;
+    SettingsStore& settings;
+    Autostart& autostart;
+    Tray& tray;
+    Dialogs& dialogs;
+    Sound& sound;
+    UrlOpener& urls;
+    ProcessControl& process;
+    std::function<void()> yield; // lets the event loop run during long work
+    std::string decimalSeparator = ".";
+};
+
+// The program's state and its start-up and shutdown; the main window shows
+// it and forwards the user's commands to it.
+class App {
+public:
+    App(Services services, AppPaths paths);
+
+    void setView(MainWindowView* view) { view_ = view; }
+
+    void Startup(std::string_view commandLine);
+    // Runs once, whatever asks for it, and ends the process.
+    void Shutdown();
+    // Asks first.
+    void Exit();
+
+    const AppPaths& paths() const { return paths_; }
+    AppState& state() { return state_; }
+    Options& options() { return options_; }
+    ProjectTable& projects() { return projects_; }
+    TaskList& tasks() { return tasks_; }
+    ActivityLog& log() { return log_; }
+    IgnoreList& ignoreList() { return ignoreList_; }
+    Scheduler& scheduler() { return scheduler_; }
+
+private:
+    Services s_;
+    AppPaths paths_;
+    MainWindowView* view_ = nullptr;
+    AppState state_;
+    Options options_;
+    ProjectTable projects_;
+    TaskList tasks_;
+    ActivityLog log_;
+    IgnoreList ignoreList_;
+    Balloons balloons_;
+    BackupRun backupRun_;
+    Scheduler scheduler_;
+    bool shuttingDown_ = false;
+};
+
+} // namespace sentrel

@@ -1,0 +1,82 @@
+#include "shell/DateTime.h"
+
+#include <cstdio>
+
+namespace sentrel {
+
+std::string FormatDateTime(const LocalDateTime& t)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    return text;
+}
+
+std::string FormatDate(const LocalDateTime& t)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", t.year, t.month, t.day);
+    return text;
+}
+
+long DaysFromCivil(int year, int month, int day)
+{
+    // Howard Hinnant's days_from_civil.
+    year -= month <= 2;
+    const long era = (year >= 0 ? year : year - 399) / 400;
+    const long yearOfEra = year - era * 400;
+    const long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+int DayOfWeek(const LocalDateTime& t)
+{
+    // 1970-01-01 was a Thursday (4).
+    const long days = DaysFromCivil(t.year, t.month, t.day);
+    const long mondayBased = ((days + 3) % 7 + 7) % 7; // 0 = Monday
+    return int(mondayBased) + 1;
+}
+
+bool IsValidDate(int year, int month, int day)
+{
+    static constexpr int kDays[] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
+    if (month < 1 || month > 12 || day < 1)
+        return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+std::optional<int> ParseSecondsOfDay(std::string_view text)
+{
+    int parts[3] = { 0, 0, 0 };
+    int count = 0;
+    int digits = 0;
+    for (char c : text) {
+        if (c == ':') {
+            if (digits == 0 || ++count == 3)
+                return std::nullopt;
+            digits = 0;
+        } else if (c >= '0' && c <= '9' && digits < 2) {
+            parts[count] = parts[count] * 10 + (c - '0');
+            ++digits;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0 || count == 0)
+        return std::nullopt;
+    if (parts[0] > 23 || parts[1] > 59 || parts[2] > 59)
+        return std::nullopt;
+    return parts[0] * 3600 + parts[1] * 60 + parts[2];
+}
+
+LocalDateTime WithSecondsOfDay(LocalDateTime date, int secondsOfDay)
+{
+    date.hour = secondsOfDay / 3600;
+    date.minute = secondsOfDay / 60 % 60;
+    date.second = secondsOfDay % 60;
+    return date;
+}
+
+} // namespace sentrel

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/Clock.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sentrel {
+
+// "yyyy-mm-dd hh:mm:ss", the one date-time text of the program.
+std::string FormatDateTime(const LocalDateTime& t);
+// "yyyy-mm-dd"
+std::string FormatDate(const LocalDateTime& t);
+
+// Days since 1970-01-01 of a proleptic Gregorian date.
+long DaysFromCivil(int year, int month, int day);
+// 1 = Monday .. 7 = Sunday
+int DayOfWeek(const LocalDateTime& t);
+bool IsValidDate(int year, int month, int day);
+
+// Parses "H:M" or "H:M:S" (one or two digits each) as a time of day.
+std::optional<int> ParseSecondsOfDay(std::string_view text);
+LocalDateTime WithSecondsOfDay(LocalDateTime date, int secondsOfDay);
+
+} // namespace sentrel

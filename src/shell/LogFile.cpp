@@ -1,0 +1,68 @@
+#include "shell/LogFile.h"
+
+#include "shell/DateTime.h"
+#include "shell/Utf8.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace sentrel {
+
+namespace {
+    constexpr std::size_t kNameField = 13;
+    constexpr std::string_view kTimeGap = "      ";
+
+    bool WriteAll(int fd, std::string_view data)
+    {
+        while (!data.empty()) {
+            const ssize_t n = ::write(fd, data.data(), data.size());
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return false;
+            }
+            data.remove_prefix(std::size_t(n));
+        }
+        return true;
+    }
+} // namespace
+
+std::string LogFilePath(const std::string& logDir, const LocalDateTime& date)
+{
+    return logDir + FormatDate(date) + ".txt";
+}
+
+std::string FormatLogLine(const LogRow& row)
+{
+    std::string line = row.projectName;
+    const std::size_t length = Utf8Length(row.projectName);
+    if (length < kNameField)
+        line.append(kNameField - length, ' ');
+    line += ' ';
+    line += row.time;
+    line += kTimeGap;
+    line += row.detail;
+    line += "\r\n";
+    return line;
+}
+
+void WriteLogFile(const ActivityLog& log, const std::string& logDir, const LocalDateTime& date)
+{
+    const int fd = ::open(LogFilePath(logDir, date).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return;
+    std::string block;
+    for (const LogRow& row : log.rows()) {
+        block += FormatLogLine(row);
+        if (block.size() >= (1 << 20)) {
+            if (!WriteAll(fd, block))
+                break;
+            block.clear();
+        }
+    }
+    WriteAll(fd, block);
+    ::close(fd);
+}
+
+} // namespace sentrel

@@ -1,0 +1,19 @@
+#pragma once
+
+namespace sentrel {
+
+// What the shell asks of the main window.
+class MainWindowView {
+public:
+    virtual ~MainWindowView() = default;
+    virtual void showWindow() = 0;
+    virtual void hideWindow() = 0;
+    virtual void minimizeWindow() = 0;
+    virtual void restoreWindow() = 0;
+    virtual bool isWindowVisible() const = 0;
+    // The options changed behind the check boxes' back (read at start-up).
+    virtual void optionsChanged() = 0;
+    virtual void scheduleStateChanged(bool running) = 0;
+};
+
+} // namespace sentrel

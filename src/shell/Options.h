@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/SettingsStore.h"
+
+#include <string>
+#include <string_view>
+
+namespace sentrel {
+
+// The four check boxes of the Options page: the live options.
+struct Options {
+    bool startWithSession = true; // AutoRun, "Start with Windows"
+    bool playSound = true; // PlaySound, "Play sound when backup finished"
+    bool showBalloon = true; // ShowBalloon, "Enable tray balloon notification"
+    bool saveLog = true; // SaveLog, "Log to file"
+};
+
+inline constexpr std::string_view kDefaultLastCheckUpdate = "2005-1-1";
+
+// "No" clears an option; "Yes", absence or any other text leaves it checked.
+bool OptionFromSetting(std::string_view value);
+std::string_view OptionToSetting(bool checked);
+
+Options ReadOptions(SettingsStore& settings);
+
+} // namespace sentrel

@@ -1,0 +1,214 @@
+#include "ui/FormMain.h"
+
+#include "shell/App.h"
+#include "ui/LogTableModel.h"
+#include "ui/ProjectTableModel.h"
+#include "ui/TaskTableModel.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace sentrel {
+
+FormMain::FormMain(App& app, QWidget* parent)
+    : QWidget(parent)
+    , app_(app)
+    , projectModel_(new ProjectTableModel(app.projects(), this))
+    , taskModel_(new TaskTableModel(app.tasks(), this))
+    , logModel_(new LogTableModel(app.log(), this))
+{
+    setWindowTitle(QStringLiteral("Sentrel"));
+    resize(747, 461);
+
+    tabs_ = new QTabWidget(this);
+    tabs_->setDocumentMode(false);
+    tabs_->addTab(makeProjectsPage(), tr("Projects"));
+    tabs_->addTab(makeTasksPage(), tr("Today's tasks"));
+    tabs_->addTab(makeLogPage(), tr("Log"));
+    tabs_->addTab(makeOptionsPage(), tr("Options"));
+    tabs_->addTab(makeAboutPage(), tr("About..."));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addWidget(tabs_);
+
+    TimerMain.setInterval(500);
+    TimerBackup.setInterval(1000);
+    TimerCurrent.setInterval(100);
+    connect(&TimerMain, &QTimer::timeout, this, [this] { app_.scheduler().TimerMain(); });
+    connect(&TimerBackup, &QTimer::timeout, this, [this] { app_.scheduler().TimerBackup(); });
+    connect(&TimerCurrent, &QTimer::timeout, this, [this] { app_.scheduler().TimerCurrent(); });
+    TimerMain.start();
+    TimerBackup.start();
+    TimerCurrent.start();
+
+    app_.setView(this);
+}
+
+FormMain::~FormMain()
+{
+    app_.setView(nullptr);
+}
+
+QTreeView* FormMain::makeList(TableModel* model, QWidget* parent)
+{
+    auto* view = new QTreeView(parent);
+    view->setModel(model);
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->header()->setStretchLastSection(false);
+    const double scale = logicalDpiX() / 96.0;
+    for (int i = 0; i < int(model->columns().size()); ++i)
+        view->setColumnWidth(i, int(model->columns()[std::size_t(i)].width * scale));
+    return view;
+}
+
+void FormMain::syncSelection(QTreeView* view)
+{
+    const auto* selection = view->selectionModel();
+    if (view == LVProj) {
+        for (std::size_t i = 0; i < app_.projects().size(); ++i)
+            app_.projects().setSelected(i, selection->isRowSelected(int(i), {}));
+    } else if (view == LVTask) {
+        for (std::size_t i = 0; i < app_.tasks().size(); ++i)
+            app_.tasks().setSelected(i, selection->isRowSelected(int(i), {}));
+    }
+}
+
+QWidget* FormMain::makeProjectsPage()
+{
+    auto* page = new QWidget;
+    auto* toolbar = new QToolBar(QStringLiteral("maintoolbar"), page);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    for (const QString& caption : { tr("Add"), tr("Remove"), tr("Edit"), tr("Backup Now") })
+        toolbar->addAction(caption)->setEnabled(false);
+    toolbar->addAction(tr("Exit"), this, [this] { app_.Exit(); });
+
+    LVProj = makeList(projectModel_, page);
+    LVProj->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(LVProj->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { syncSelection(LVProj); });
+
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(toolbar);
+    layout->addWidget(LVProj);
+    return page;
+}
+
+QWidget* FormMain::makeTasksPage()
+{
+    auto* page = new QWidget;
+    auto* toolbar = new QToolBar(QStringLiteral("Subtoolbar"), page);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    startScheduleAction_ = toolbar->addAction(tr("Start Schedule"));
+    stopScheduleAction_ = toolbar->addAction(tr("Stop Schedule"));
+    toolbar->addAction(tr("Remove Task"))->setEnabled(false);
+    startScheduleAction_->setEnabled(false);
+    stopScheduleAction_->setEnabled(false);
+
+    LVTask = makeList(taskModel_, page);
+    LVTask->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    connect(LVTask->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { syncSelection(LVTask); });
+
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(toolbar);
+    layout->addWidget(LVTask);
+    return page;
+}
+
+QWidget* FormMain::makeLogPage()
+{
+    auto* page = new QWidget;
+    LVLog = makeList(logModel_, page);
+    LVLog->setSelectionMode(QAbstractItemView::SingleSelection);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(LVLog);
+    return page;
+}
+
+QWidget* FormMain::makeOptionsPage()
+{
+    auto* page = new QWidget;
+    return page;
+}
+
+QWidget* FormMain::makeAboutPage()
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    auto* name = new QLabel(QStringLiteral("Sentrel"), page);
+    QFont font = name->font();
+    font.setPointSizeF(font.pointSizeF() * 1.8);
+    font.setBold(true);
+    name->setFont(font);
+    layout->addStretch();
+    layout->addWidget(name, 0, Qt::AlignHCenter);
+    layout->addWidget(new QLabel(QStringLiteral("Version: 3.4"), page), 0, Qt::AlignHCenter);
+    layout->addWidget(new QLabel(tr("Backs up your folders on a schedule."), page), 0, Qt::AlignHCenter);
+    layout->addStretch();
+    return page;
+}
+
+void FormMain::showWindow()
+{
+    show();
+    repaint();
+}
+
+void FormMain::hideWindow()
+{
+    hide();
+}
+
+void FormMain::minimizeWindow()
+{
+    showMinimized();
+}
+
+void FormMain::restoreWindow()
+{
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+bool FormMain::isWindowVisible() const
+{
+    return isVisible();
+}
+
+void FormMain::optionsChanged() { }
+
+void FormMain::scheduleStateChanged(bool) { }
+
+void FormMain::closeEvent(QCloseEvent* event)
+{
+    // The close box only minimizes; Exit ends the program.
+    if (event->spontaneous()) {
+        event->ignore();
+        showMinimized();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void FormMain::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+}
+
+} // namespace sentrel

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "shell/MainWindowView.h"
+
+#include <QTimer>
+#include <QWidget>
+
+class QTabWidget;
+class QTreeView;
+class QCheckBox;
+class QToolBar;
+class QAction;
+
+namespace sentrel {
+
+class App;
+class ProjectTableModel;
+class TaskTableModel;
+class LogTableModel;
+class TableModel;
+
+class FormMain final : public QWidget, public MainWindowView {
+    Q_OBJECT
+
+public:
+    explicit FormMain(App& app, QWidget* parent = nullptr);
+    ~FormMain() override;
+
+    // MainWindowView
+    void showWindow() override;
+    void hideWindow() override;
+    void minimizeWindow() override;
+    void restoreWindow() override;
+    bool isWindowVisible() const override;
+    void optionsChanged() override;
+    void scheduleStateChanged(bool running) override;
+
+    QTabWidget* tabs() const { return tabs_; }
+    QTreeView* projectView() const { return LVProj; }
+    QTreeView* taskView() const { return LVTask; }
+    QTreeView* logView() const { return LVLog; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    QWidget* makeProjectsPage();
+    QWidget* makeTasksPage();
+    QWidget* makeLogPage();
+    QWidget* makeOptionsPage();
+    QWidget* makeAboutPage();
+    QTreeView* makeList(TableModel* model, QWidget* parent);
+    void syncSelection(QTreeView* view);
+
+    App& app_;
+    ProjectTableModel* projectModel_;
+    TaskTableModel* taskModel_;
+    LogTableModel* logModel_;
+    QTabWidget* tabs_ = nullptr;
+    QTreeView* LVProj = nullptr;
+    QTreeView* LVTask = nullptr;
+    QTreeView* LVLog = nullptr;
+    QAction* startScheduleAction_ = nullptr;
+    QAction* stopScheduleAction_ = nullptr;
+    QTimer TimerMain;
+    QTimer TimerBackup;
+    QTimer TimerCurrent;
+};
+
+} // namespace sentrel

@@ -1,0 +1,27 @@
+#include "ui/LogTableModel.h"
+
+namespace sentrel {
+
+LogTableModel::LogTableModel(ActivityLog& log, QObject* parent)
+    : TableModel({ { tr("Project Name"), 133, Qt::AlignLeft },
+                   { tr("Time"), 133, Qt::AlignLeft },
+                   { tr("Detail"), 363, Qt::AlignLeft } },
+                 [&log] { return log.size(); }, parent)
+    , log_(log)
+{
+    log_.setObserver(this);
+}
+
+LogTableModel::~LogTableModel()
+{
+    log_.setObserver(nullptr);
+}
+
+QString LogTableModel::cellText(std::size_t row, int column) const
+{
+    const LogRow& r = log_.at(row);
+    const std::string* fields[] = { &r.projectName, &r.time, &r.detail };
+    return QString::fromStdString(*fields[column]);
+}
+
+} // namespace sentrel
