@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/Clock.h"
+
+#include <cstdint>
+
+namespace sentrel::test {
+
+// A clock that only moves when told to. Ticks follow the seconds.
+class FakeClock final : public Clock {
+public:
+    explicit FakeClock(LocalDateTime start = { 2026, 12, 7, 10, 0, 0 });
+
+    LocalDateTime now() const override;
+    std::int64_t tickMs() const override { return tickMs_; }
+
+    void set(LocalDateTime t);
+    void advanceSeconds(std::int64_t seconds);
+    void advanceMs(std::int64_t ms);
+
+private:
+    std::int64_t seconds_ = 0; // local seconds since 1970-01-01 00:00:00
+    std::int64_t subsecondMs_ = 0;
+    std::int64_t tickMs_ = 1'000'000;
+};
+
+} // namespace sentrel::test
