@@ -1,0 +1,57 @@
+#include "support/AppFixture.h"
+#include "ui/FormMain.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QTabWidget>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+namespace sentrel {
+namespace {
+
+QStringList Headers(const QTreeView* view)
+{
+    QStringList titles;
+    for (int i = 0; i < view->model()->columnCount(); ++i)
+        titles << view->model()->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString();
+    return titles;
+}
+
+TEST(FormMain, ShowsTheFiveTabsAndTheTablesWithTheirColumns)
+{
+    test::AppFixture f;
+    test::WriteFile(f.dataDir / "Sentrel.prj", "Docs|Daily|/a|/b|Yes|12:00|Old|Every day|\r\n");
+    FormMain form(*f.app);
+    f.app->Startup("");
+    QApplication::processEvents();
+
+    QStringList tabs;
+    for (int i = 0; i < form.tabs()->count(); ++i)
+        tabs << form.tabs()->tabText(i);
+    EXPECT_EQ(tabs, (QStringList { "Projects", "Today's tasks", "Log", "Options", "About..." }));
+    EXPECT_EQ(Headers(form.projectView()),
+              (QStringList { "Project Name", "Schedule Type", "Source", "Destination", "Include subdir", "Start time",
+                             "Overwrite option", "Remark" }));
+    EXPECT_EQ(Headers(form.taskView()), (QStringList { "Project Name", "Start time", "Status", "Current file" }));
+    EXPECT_EQ(Headers(form.logView()), (QStringList { "Project Name", "Time", "Detail" }));
+    EXPECT_EQ(form.projectView()->model()->index(0, 2).data().toString(), "/a");
+    EXPECT_EQ(form.logView()->model()->index(0, 2).data().toString(), "Sentrel started");
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST(FormMain, SelectingAProjectRowSelectsItInTheCore)
+{
+    test::AppFixture f;
+    test::WriteFile(f.dataDir / "Sentrel.prj", "A|Daily|/a|/b|Yes|12:00|Old|Every day|\r\n"
+                                               "B|Daily|/c|/d|Yes|12:00|Old|Every day|\r\n");
+    FormMain form(*f.app);
+    f.app->Startup("");
+    QApplication::processEvents();
+    form.projectView()->setCurrentIndex(form.projectView()->model()->index(1, 0));
+    EXPECT_EQ(f.app->projects().selectedIndex(), 1u);
+}
+
+} // namespace
+} // namespace sentrel
