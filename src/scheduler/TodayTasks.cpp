@@ -1,17 +1,179 @@
 #include "scheduler/TodayTasks.h"
 
+#include "shell/ActivityLog.h"
+#include "shell/DateTime.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
 namespace sentrel {
 
-void BuildTodayTasks(TaskList& tasks, const ProjectTable&, const Clock&)
+namespace {
+constexpr int kSecondsPerMinute = 60;
+constexpr int kSecondsPerHour = 3600;
+constexpr int kLastMinuteOfDay = 23 * 60 + 59;
+constexpr int kLastHourOfDay = 23;
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// A decimal number rounded to a 16-bit whole number, halves to the even
+// neighbour. Rounding is done on the digits so "2.5000000001" goes up.
+std::optional<int> ParseInterval(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+
+    constexpr long kCap = 1'000'000; // far outside the range; stops overflow
+    long whole = 0;
+    std::size_t i = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i)
+        whole = std::min(kCap, whole * 10 + (text[i] - '0'));
+    bool anyDigit = i > 0;
+
+    // -1 below a half, 0 exactly a half, 1 above.
+    int fraction = -1;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        const std::size_t first = i;
+        bool restNonZero = false;
+        for (; i < text.size() && IsDigit(text[i]); ++i) {
+            if (i > first && text[i] != '0')
+                restNonZero = true;
+        }
+        if (i > first) {
+            anyDigit = true;
+            const char d = text[first];
+            fraction = d > '5' || (d == '5' && restNonZero) ? 1 : d == '5' ? 0 : -1;
+        }
+    }
+    if (!anyDigit || i != text.size())
+        return std::nullopt;
+
+    if (fraction > 0 || (fraction == 0 && whole % 2 == 1))
+        ++whole;
+    const long value = negative ? -whole : whole;
+    if (value < -32768 || value > 32767)
+        return std::nullopt;
+    return int(value);
+}
+
+// Reads "yyyy-mm-dd hh:mm:ss" exactly.
+std::optional<LocalDateTime> ParseDateTime(std::string_view text)
+{
+    if (text.size() != 19)
+        return std::nullopt;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char expected = i == 4 || i == 7 ? '-' : i == 10 ? ' ' : i == 13 || i == 16 ? ':' : '\0';
+        if (expected ? text[i] != expected : !IsDigit(text[i]))
+            return std::nullopt;
+    }
+    const auto number = [&](std::size_t at, std::size_t length) {
+        int value = 0;
+        for (std::size_t i = at; i < at + length; ++i)
+            value = value * 10 + (text[i] - '0');
+        return value;
+    };
+    const LocalDateTime t { number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2) };
+    if (!IsValidDate(t.year, t.month, t.day) || t.hour > 23 || t.minute > 59 || t.second > 59)
+        return std::nullopt;
+    return t;
+}
+
+void AppendRow(TaskList& tasks, std::string_view name, std::string startTime)
+{
+    TodayTask row;
+    row.ProjectName = std::string(name);
+    row.StartTime = std::move(startTime);
+    row.Image = TaskImage::Waiting;
+    tasks.appendTask(std::move(row));
+}
+
+void AddIntervalTasks(TaskList& tasks, std::string_view now, std::string_view name, std::string_view tag, bool hourly)
+{
+    const std::optional<int> interval = ParseInterval(tag);
+    if (!interval || *interval < 1)
+        return;
+    const std::optional<LocalDateTime> base = ParseDateTime(now);
+    if (!base)
+        return;
+
+    const int boundaries = hourly ? kLastHourOfDay - base->hour : kLastMinuteOfDay - (base->hour * 60 + base->minute);
+    const int count = boundaries / *interval;
+    const int step = *interval * (hourly ? kSecondsPerHour : kSecondsPerMinute);
+    const int baseSeconds = base->hour * kSecondsPerHour + base->minute * kSecondsPerMinute + base->second;
+    // count * step never reaches past 23:59:59, so the date stays the same.
+    for (int k = 1; k <= count; ++k)
+        AppendRow(tasks, name, FormatDateTime(WithSecondsOfDay(*base, baseSeconds + k * step)));
+}
+
+bool RunsToday(std::string_view kind, std::string_view tag, const LocalDateTime& today)
+{
+    if (kind == "Daily")
+        return true;
+    if (kind == "Weekly")
+        return tag.find(std::to_string(DayOfWeek(today))) != std::string_view::npos;
+    if (kind == "Monthly") {
+        const char day[] = { char('0' + today.day / 10), char('0' + today.day % 10), '\0' };
+        return tag.find(day) != std::string_view::npos;
+    }
+    return false;
+}
+
+void AddDayTask(TaskList& tasks, const Clock& clock, std::string_view name, std::string_view start,
+                std::string_view kind, std::string_view tag)
+{
+    const LocalDateTime today = clock.now();
+    if (!RunsToday(kind, tag, today))
+        return;
+    if (start == "Startup") {
+        AppendRow(tasks, name, std::string(kStartupTime));
+        return;
+    }
+    const std::optional<int> seconds = ParseSecondsOfDay(std::string(start) + ":00");
+    if (!seconds)
+        return;
+    AppendRow(tasks, name, FormatDateTime(WithSecondsOfDay(today, *seconds)));
+}
+} // namespace
+
+void BuildTodayTasks(TaskList& tasks, const ProjectTable& projects, const Clock& clock)
 {
     tasks.clear();
+    const std::string now = NowText(clock);
+    for (const ProjectRow& row : projects.rows()) {
+        const ProjectRecord& p = row.record;
+        AddProjectTasks(tasks, clock, now, p.ProjectName, p.StartTime, p.ScheduleType, p.Tag);
+    }
 }
 
-void AddProjectTasks(TaskList&, const Clock&, std::string_view, std::string_view, std::string_view, std::string_view,
-                     std::string_view)
+void AddProjectTasks(TaskList& tasks, const Clock& clock, std::string_view now, std::string_view name,
+                     std::string_view start, std::string_view kind, std::string_view tag)
 {
+    if (kind == "Minutely" || kind == "Hourly")
+        AddIntervalTasks(tasks, now, name, tag, kind == "Hourly");
+    else if (kind == "Daily" || kind == "Weekly" || kind == "Monthly")
+        AddDayTask(tasks, clock, name, start, kind, tag);
 }
 
-void RemoveProjectTasks(TaskList&, const ProjectTable&) { }
+void RemoveProjectTasks(TaskList& tasks, const ProjectTable& projects)
+{
+    const std::optional<std::size_t> selected = projects.selectedIndex();
+    if (!selected)
+        return;
+    const std::string name = projects.at(*selected).record.ProjectName;
+    tasks.removeIf([&](const TodayTask& row) { return row.ProjectName == name; });
+}
 
 } // namespace sentrel
