@@ -82,7 +82,14 @@ int main(int argc, char** argv)
     QtUrlOpener urls;
     QtProcessControl process(instance);
 
-    Services services { clock, settings, autostart, tray, dialogs, sound, urls, process,
+    Services services { clock,
+                        settings,
+                        autostart,
+                        tray,
+                        dialogs,
+                        sound,
+                        urls,
+                        process,
                         [] { QCoreApplication::processEvents(); },
                         QLocale::system().decimalPoint().toStdString() };
     App app(services, paths);

@@ -5,8 +5,8 @@
 namespace sentrel {
 
 namespace {
-    constexpr std::size_t kFieldCount = 9;
-    constexpr char kSeparator = '|';
+constexpr std::size_t kFieldCount = 9;
+constexpr char kSeparator = '|';
 } // namespace
 
 std::optional<ProjectRecord> ParseProjectLine(std::string_view line)

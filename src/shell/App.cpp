@@ -9,21 +9,20 @@
 namespace sentrel {
 
 namespace {
-    // Start-up and shutdown never stop early: a step that fails is skipped.
-    template <class Fn>
-    void Step(Fn&& fn)
-    {
-        try {
-            fn();
-        } catch (...) {
-        }
+// Start-up and shutdown never stop early: a step that fails is skipped.
+template <class Fn> void Step(Fn&& fn)
+{
+    try {
+        fn();
+    } catch (...) {
     }
+}
 
-    bool FileExists(const std::string& path)
-    {
-        struct stat st {};
-        return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    }
+bool FileExists(const std::string& path)
+{
+    struct stat st { };
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
 } // namespace
 
 App::App(Services services, AppPaths paths)

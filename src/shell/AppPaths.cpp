@@ -3,19 +3,19 @@
 namespace sentrel {
 
 namespace {
-    std::string WithOneTrailingSlash(std::string dir)
-    {
-        while (dir.size() > 1 && dir.back() == '/')
-            dir.pop_back();
-        if (dir.empty() || dir.back() != '/')
-            dir += '/';
-        return dir;
-    }
+std::string WithOneTrailingSlash(std::string dir)
+{
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    if (dir.empty() || dir.back() != '/')
+        dir += '/';
+    return dir;
+}
 
-    std::string Join(const std::string& dir, const std::string& name)
-    {
-        return WithOneTrailingSlash(dir) + name;
-    }
+std::string Join(const std::string& dir, const std::string& name)
+{
+    return WithOneTrailingSlash(dir) + name;
+}
 } // namespace
 
 std::string ChooseDataDir(const DataDirInputs& in)

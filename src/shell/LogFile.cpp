@@ -10,22 +10,22 @@
 namespace sentrel {
 
 namespace {
-    constexpr std::size_t kNameField = 13;
-    constexpr std::string_view kTimeGap = "      ";
+constexpr std::size_t kNameField = 13;
+constexpr std::string_view kTimeGap = "      ";
 
-    bool WriteAll(int fd, std::string_view data)
-    {
-        while (!data.empty()) {
-            const ssize_t n = ::write(fd, data.data(), data.size());
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
-            }
-            data.remove_prefix(std::size_t(n));
+bool WriteAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
         }
-        return true;
+        data.remove_prefix(std::size_t(n));
     }
+    return true;
+}
 } // namespace
 
 std::string LogFilePath(const std::string& logDir, const LocalDateTime& date)

@@ -13,8 +13,7 @@ namespace sentrel {
 // The ordered rows of one list (projects, today's tasks, the log). This is
 // the only copy of the rows; views read them through a TableObserver.
 // Positions are 0-based. Removing a row moves every later row up by one.
-template <class Row>
-class Table {
+template <class Row> class Table {
 public:
     std::size_t size() const { return rows_.size(); }
     bool empty() const { return rows_.empty(); }
@@ -45,8 +44,7 @@ public:
 
     // Walks from the last row to the first so positions still to be visited
     // do not shift.
-    template <class Pred>
-    void removeIf(Pred pred)
+    template <class Pred> void removeIf(Pred pred)
     {
         for (std::size_t i = rows_.size(); i-- > 0;) {
             if (pred(rows_[i]))
@@ -64,8 +62,7 @@ public:
     }
 
     // Changes a shown part of a row.
-    template <class Fn>
-    void update(std::size_t i, Fn&& fn)
+    template <class Fn> void update(std::size_t i, Fn&& fn)
     {
         if (i >= rows_.size())
             return;
@@ -78,8 +75,7 @@ public:
     // the views.
     Row& quietAt(std::size_t i) { return rows_.at(i); }
 
-    template <class Less>
-    void sort(Less less)
+    template <class Less> void sort(Less less)
     {
         if (observer_)
             observer_->beginReset();

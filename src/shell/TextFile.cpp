@@ -40,37 +40,37 @@ std::string SystemErrorText(int error)
 }
 
 namespace {
-    mode_t CurrentUmask()
-    {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        return mask;
-    }
+mode_t CurrentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
 
-    int CreateTemporary(const std::string& path, std::string& tempPath)
-    {
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            tempPath = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-            const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-            if (fd >= 0 || errno != EEXIST)
-                return fd;
-        }
-        return -1;
+int CreateTemporary(const std::string& path, std::string& tempPath)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
     }
+    return -1;
+}
 
-    bool WriteAll(int fd, std::string_view data)
-    {
-        while (!data.empty()) {
-            const ssize_t n = ::write(fd, data.data(), data.size());
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
-            }
-            data.remove_prefix(std::size_t(n));
+bool WriteAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
         }
-        return true;
+        data.remove_prefix(std::size_t(n));
     }
+    return true;
+}
 } // namespace
 
 WriteError WriteFileAtomically(const std::string& path, std::string_view content)
@@ -81,7 +81,7 @@ WriteError WriteFileAtomically(const std::string& path, std::string_view content
         return SystemErrorText(errno);
 
     // The replacement keeps the mode of the file it replaces.
-    struct stat old {};
+    struct stat old { };
     const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~CurrentUmask());
 
     const bool written = WriteAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;

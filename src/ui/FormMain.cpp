@@ -5,6 +5,7 @@
 #include "ui/ProjectTableModel.h"
 #include "ui/TaskTableModel.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -94,8 +95,7 @@ QWidget* FormMain::makeProjectsPage()
 
     LVProj = makeList(projectModel_, page);
     LVProj->setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(LVProj->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { syncSelection(LVProj); });
+    connect(LVProj->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { syncSelection(LVProj); });
 
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -118,8 +118,7 @@ QWidget* FormMain::makeTasksPage()
 
     LVTask = makeList(taskModel_, page);
     LVTask->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    connect(LVTask->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { syncSelection(LVTask); });
+    connect(LVTask->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { syncSelection(LVTask); });
 
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -143,6 +142,19 @@ QWidget* FormMain::makeLogPage()
 QWidget* FormMain::makeOptionsPage()
 {
     auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    const auto addOption = [&](const QString& caption, bool Options::*option) {
+        auto* box = new QCheckBox(caption, page);
+        connect(box, &QCheckBox::toggled, this, [this, option](bool checked) { app_.options().*option = checked; });
+        layout->addWidget(box);
+        return box;
+    };
+    CheckStart = addOption(tr("Start with the desktop session"), &Options::startWithSession);
+    CheckSound = addOption(tr("Play sound when backup finished"), &Options::playSound);
+    CheckBalloon = addOption(tr("Enable tray balloon notification"), &Options::showBalloon);
+    CheckLog = addOption(tr("Log to file"), &Options::saveLog);
+    layout->addStretch();
+    optionsChanged();
     return page;
 }
 
@@ -191,7 +203,18 @@ bool FormMain::isWindowVisible() const
     return isVisible();
 }
 
-void FormMain::optionsChanged() { }
+void FormMain::optionsChanged()
+{
+    const Options& options = app_.options();
+    const std::pair<QCheckBox*, bool> boxes[] = { { CheckStart, options.startWithSession },
+                                                  { CheckSound, options.playSound },
+                                                  { CheckBalloon, options.showBalloon },
+                                                  { CheckLog, options.saveLog } };
+    for (const auto& [box, checked] : boxes) {
+        const QSignalBlocker blocker(box);
+        box->setChecked(checked);
+    }
+}
 
 void FormMain::scheduleStateChanged(bool) { }
 

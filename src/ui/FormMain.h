@@ -61,6 +61,10 @@ private:
     QTreeView* LVProj = nullptr;
     QTreeView* LVTask = nullptr;
     QTreeView* LVLog = nullptr;
+    QCheckBox* CheckStart = nullptr;
+    QCheckBox* CheckSound = nullptr;
+    QCheckBox* CheckBalloon = nullptr;
+    QCheckBox* CheckLog = nullptr;
     QAction* startScheduleAction_ = nullptr;
     QAction* stopScheduleAction_ = nullptr;
     QTimer TimerMain;

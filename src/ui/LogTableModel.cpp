@@ -3,10 +3,11 @@
 namespace sentrel {
 
 LogTableModel::LogTableModel(ActivityLog& log, QObject* parent)
-    : TableModel({ { tr("Project Name"), 133, Qt::AlignLeft },
-                   { tr("Time"), 133, Qt::AlignLeft },
-                   { tr("Detail"), 363, Qt::AlignLeft } },
-                 [&log] { return log.size(); }, parent)
+    : TableModel(
+        { { tr("Project Name"), 133, Qt::AlignLeft },
+          { tr("Time"), 133, Qt::AlignLeft },
+          { tr("Detail"), 363, Qt::AlignLeft } },
+        [&log] { return log.size(); }, parent)
     , log_(log)
 {
     log_.setObserver(this);

@@ -3,15 +3,16 @@
 namespace sentrel {
 
 ProjectTableModel::ProjectTableModel(ProjectTable& table, QObject* parent)
-    : TableModel({ { tr("Project Name"), 143, Qt::AlignLeft },
-                   { tr("Schedule Type"), 123, Qt::AlignLeft },
-                   { tr("Source"), 229, Qt::AlignLeft },
-                   { tr("Destination"), 229, Qt::AlignLeft },
-                   { tr("Include subdir"), 93, Qt::AlignHCenter },
-                   { tr("Start time"), 96, Qt::AlignHCenter },
-                   { tr("Overwrite option"), 133, Qt::AlignHCenter },
-                   { tr("Remark"), 229, Qt::AlignLeft } },
-                 [&table] { return table.size(); }, parent)
+    : TableModel(
+        { { tr("Project Name"), 143, Qt::AlignLeft },
+          { tr("Schedule Type"), 123, Qt::AlignLeft },
+          { tr("Source"), 229, Qt::AlignLeft },
+          { tr("Destination"), 229, Qt::AlignLeft },
+          { tr("Include subdir"), 93, Qt::AlignHCenter },
+          { tr("Start time"), 96, Qt::AlignHCenter },
+          { tr("Overwrite option"), 133, Qt::AlignHCenter },
+          { tr("Remark"), 229, Qt::AlignLeft } },
+        [&table] { return table.size(); }, parent)
     , table_(table)
 {
     table_.setObserver(this);
@@ -25,8 +26,8 @@ ProjectTableModel::~ProjectTableModel()
 QString ProjectTableModel::cellText(std::size_t row, int column) const
 {
     const ProjectRecord& r = table_.at(row).record;
-    const std::string* fields[] = { &r.ProjectName, &r.ScheduleType, &r.Source,          &r.Destination,
-                                    &r.IncludeSubdir, &r.StartTime,  &r.OverwriteOption, &r.Remark };
+    const std::string* fields[] = { &r.ProjectName,   &r.ScheduleType, &r.Source,          &r.Destination,
+                                    &r.IncludeSubdir, &r.StartTime,    &r.OverwriteOption, &r.Remark };
     return QString::fromStdString(*fields[column]);
 }
 

@@ -2,8 +2,7 @@
 
 namespace sentrel {
 
-TableModel::TableModel(std::vector<ColumnSpec> columns, std::function<std::size_t()> coreRowCount,
-                       QObject* parent)
+TableModel::TableModel(std::vector<ColumnSpec> columns, std::function<std::size_t()> coreRowCount, QObject* parent)
     : QAbstractTableModel(parent)
     , columns_(std::move(columns))
     , coreRowCount_(std::move(coreRowCount))

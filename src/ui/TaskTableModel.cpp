@@ -6,25 +6,26 @@
 namespace sentrel {
 
 namespace {
-    QIcon Dot(const QColor& colour)
-    {
-        QPixmap pixmap(16, 16);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(colour.darker(140));
-        painter.setBrush(colour);
-        painter.drawEllipse(QRectF(2.5, 2.5, 11, 11));
-        return QIcon(pixmap);
-    }
+QIcon Dot(const QColor& colour)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(colour.darker(140));
+    painter.setBrush(colour);
+    painter.drawEllipse(QRectF(2.5, 2.5, 11, 11));
+    return QIcon(pixmap);
+}
 } // namespace
 
 TaskTableModel::TaskTableModel(TaskList& tasks, QObject* parent)
-    : TableModel({ { tr("Project Name"), 143, Qt::AlignLeft },
-                   { tr("Start time"), 229, Qt::AlignHCenter },
-                   { tr("Status"), 163, Qt::AlignLeft },
-                   { tr("Current file"), 429, Qt::AlignLeft } },
-                 [&tasks] { return tasks.size(); }, parent)
+    : TableModel(
+        { { tr("Project Name"), 143, Qt::AlignLeft },
+          { tr("Start time"), 229, Qt::AlignHCenter },
+          { tr("Status"), 163, Qt::AlignLeft },
+          { tr("Current file"), 429, Qt::AlignLeft } },
+        [&tasks] { return tasks.size(); }, parent)
     , tasks_(tasks)
     , images_ { QIcon(), Dot(QColor(0xb0, 0xb0, 0xb0)), Dot(QColor(0x2f, 0x80, 0xed)), Dot(QColor(0x27, 0xae, 0x60)),
                 Dot(QColor(0xeb, 0x57, 0x57)) }

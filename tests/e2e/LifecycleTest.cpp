@@ -1,11 +1,10 @@
 #include "support/Process.h"
 #include "support/TempDir.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <csignal>
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <memory>
 #include <regex>
 #include <sys/stat.h>
@@ -82,8 +81,9 @@ TEST_F(ProgramTest, TerminationLogsStartAndExitAndLeavesTheProjectListAlone)
     EXPECT_TRUE(std::regex_match(files[0], std::regex(R"(\d{4}-\d{2}-\d{2}\.txt)"))) << files[0];
     const std::string log = ReadFile(home / ("data/Log/" + files[0]));
     const std::string time = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})";
-    EXPECT_TRUE(std::regex_match(log, std::regex("              " + time + "      Sentrel started\r\n"
-                                                 + "              " + time + "      Sentrel exited\r\n")))
+    EXPECT_TRUE(std::regex_match(log,
+                                 std::regex("              " + time + "      Sentrel started\r\n" + "              "
+                                            + time + "      Sentrel exited\r\n")))
         << log;
     EXPECT_EQ(ReadFile(home / "data/Sentrel.prj"), projects);
 }

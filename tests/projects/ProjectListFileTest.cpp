@@ -1,10 +1,10 @@
 #include "projects/ProjectListFile.h"
-#include "support/TempDir.h"
 
-#include <gtest/gtest.h>
+#include "support/TempDir.h"
 
 #include <csignal>
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 namespace sentrel {
@@ -16,8 +16,9 @@ using test::WriteFile;
 
 ProjectRecord Daily()
 {
-    return { "Documents", "Daily", "/home/ann/Documents", "/media/bak/Documents", "Yes", "12:00", "Old", "Every day",
-             "" };
+    return {
+        "Documents", "Daily", "/home/ann/Documents", "/media/bak/Documents", "Yes", "12:00", "Old", "Every day", ""
+    };
 }
 
 ProjectRecord Weekly()
@@ -73,14 +74,15 @@ TEST(ProjectListFile, LoadSkipsBlankAndShortLinesAndTrimsOnlySpaces)
 {
     TempDir dir;
     const std::string path = dir / "Sentrel.prj";
-    WriteFile(path, "\r\n"
-                    "     \r\n"
-                    "Short|Daily|/a|/b|Yes|12:00|Old|Every day\r\n" // eight fields
-                    "   Spaced|Daily|/a|/b|Yes|12:00|Old|Every day|   \r\n"
-                    "Long|Daily|/a|/b|Yes|12:00|Old|Every day|x|tenth|eleventh\r\n"
-                    "Twin|Daily|/a|/b|Yes|12:00|Old|Every day|\n" // LF only
-                    "Twin|Daily|/a|/b|Yes|12:00|Old|Every day|\n"
-                    "\tTab|Daily| /a |/b|Yes|12:00|Old|Every day|");
+    WriteFile(path,
+              "\r\n"
+              "     \r\n"
+              "Short|Daily|/a|/b|Yes|12:00|Old|Every day\r\n" // eight fields
+              "   Spaced|Daily|/a|/b|Yes|12:00|Old|Every day|   \r\n"
+              "Long|Daily|/a|/b|Yes|12:00|Old|Every day|x|tenth|eleventh\r\n"
+              "Twin|Daily|/a|/b|Yes|12:00|Old|Every day|\n" // LF only
+              "Twin|Daily|/a|/b|Yes|12:00|Old|Every day|\n"
+              "\tTab|Daily| /a |/b|Yes|12:00|Old|Every day|");
     ProjectTable table;
     LoadProjectList(path, table);
 

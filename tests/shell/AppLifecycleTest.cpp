@@ -1,9 +1,8 @@
 #include "projects/ProjectListFile.h"
 #include "support/AppFixture.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 namespace sentrel {
 namespace {

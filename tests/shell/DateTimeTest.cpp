@@ -1,5 +1,6 @@
-#include "shell/ActivityLog.h"
 #include "shell/DateTime.h"
+
+#include "shell/ActivityLog.h"
 #include "support/FakeClock.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #include "shell/LogFile.h"
+
 #include "support/FakeClock.h"
 #include "support/TempDir.h"
 
@@ -14,12 +15,10 @@ LogRow Row(std::string name, std::string detail)
 
 TEST(LogFile, NameIsPaddedTo13UnlessLongerThan12)
 {
-    EXPECT_EQ(FormatLogLine(Row(" ", "Sentrel started")),
-              "              2026-12-07 10:00:00      Sentrel started\r\n");
+    EXPECT_EQ(FormatLogLine(Row(" ", "Sentrel started")), "              2026-12-07 10:00:00      Sentrel started\r\n");
     EXPECT_EQ(FormatLogLine(Row("twelve chars", "d")), "twelve chars  2026-12-07 10:00:00      d\r\n");
     EXPECT_EQ(FormatLogLine(Row("thirteen char", "d")), "thirteen char 2026-12-07 10:00:00      d\r\n");
-    EXPECT_EQ(FormatLogLine(Row("twenty characters!!!", "d")),
-              "twenty characters!!! 2026-12-07 10:00:00      d\r\n");
+    EXPECT_EQ(FormatLogLine(Row("twenty characters!!!", "d")), "twenty characters!!! 2026-12-07 10:00:00      d\r\n");
     // Characters, not bytes.
     EXPECT_EQ(FormatLogLine(Row("Übung", "d")), "Übung         2026-12-07 10:00:00      d\r\n");
 }
@@ -37,9 +36,10 @@ TEST(LogFile, AppendsEveryRowToTheFileOfTheGivenDate)
     test::WriteFile(dir / "2026-12-08.txt", "earlier run\r\n");
     WriteLogFile(log, logDir, clock.now());
 
-    EXPECT_EQ(test::ReadFile(dir / "2026-12-08.txt"), "earlier run\r\n"
-                                                      "              2026-12-07 23:00:00      Sentrel started\r\n"
-                                                      "              2026-12-08 01:00:00      Sentrel exited\r\n");
+    EXPECT_EQ(test::ReadFile(dir / "2026-12-08.txt"),
+              "earlier run\r\n"
+              "              2026-12-07 23:00:00      Sentrel started\r\n"
+              "              2026-12-08 01:00:00      Sentrel exited\r\n");
     EXPECT_FALSE(test::Exists(dir / "2026-12-07.txt"));
 }
 

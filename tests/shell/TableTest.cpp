@@ -1,8 +1,8 @@
-#include "scheduler/TaskList.h"
 #include "shell/Table.h"
 
-#include <gtest/gtest.h>
+#include "scheduler/TaskList.h"
 
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -91,9 +91,9 @@ TEST(Table, ObserverHearsOfEveryChangeAroundIt)
     table.quietAt(0).text = "A"; // not shown: no call
     table.removeAt(0);
     table.clear();
-    EXPECT_EQ(observer.calls, (std::vector<std::string> { "insert 0 1", "inserted 1", "insert 1 1", "inserted 2",
-                                                          "changed 1", "remove 0 1", "removed 1", "reset 1",
-                                                          "was reset 0" }));
+    EXPECT_EQ(observer.calls,
+              (std::vector<std::string> { "insert 0 1", "inserted 1", "insert 1 1", "inserted 2", "changed 1",
+                                          "remove 0 1", "removed 1", "reset 1", "was reset 0" }));
 }
 
 TEST(TaskList, RowIdentitySurvivesMovesAndEndsWithTheRow)

@@ -5,11 +5,11 @@
 namespace sentrel::test {
 
 namespace {
-    void Note(Journal* journal, std::string entry)
-    {
-        if (journal)
-            journal->push_back(std::move(entry));
-    }
+void Note(Journal* journal, std::string entry)
+{
+    if (journal)
+        journal->push_back(std::move(entry));
+}
 } // namespace
 
 std::string FakeSettings::ReadSetting(std::string_view name)

@@ -1,11 +1,11 @@
 #include "support/TempDir.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 
@@ -52,7 +52,7 @@ std::string ReadFile(const std::string& path)
 
 bool Exists(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return ::lstat(path.c_str(), &st) == 0;
 }
 
@@ -69,14 +69,14 @@ void SetMtime(const std::string& path, std::int64_t seconds, long nanoseconds)
 
 std::int64_t Mtime(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     ::lstat(path.c_str(), &st);
     return st.st_mtim.tv_sec;
 }
 
 unsigned Mode(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     ::lstat(path.c_str(), &st);
     return st.st_mode & 07777;
 }

@@ -1,5 +1,6 @@
-#include "support/AppFixture.h"
 #include "ui/FormMain.h"
+
+#include "support/AppFixture.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -44,8 +45,9 @@ TEST(FormMain, ShowsTheFiveTabsAndTheTablesWithTheirColumns)
 TEST(FormMain, SelectingAProjectRowSelectsItInTheCore)
 {
     test::AppFixture f;
-    test::WriteFile(f.dataDir / "Sentrel.prj", "A|Daily|/a|/b|Yes|12:00|Old|Every day|\r\n"
-                                               "B|Daily|/c|/d|Yes|12:00|Old|Every day|\r\n");
+    test::WriteFile(f.dataDir / "Sentrel.prj",
+                    "A|Daily|/a|/b|Yes|12:00|Old|Every day|\r\n"
+                    "B|Daily|/c|/d|Yes|12:00|Old|Every day|\r\n");
     FormMain form(*f.app);
     f.app->Startup("");
     QApplication::processEvents();

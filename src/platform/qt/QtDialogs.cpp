@@ -5,10 +5,10 @@
 namespace sentrel {
 
 namespace {
-    QString Text(std::string_view text)
-    {
-        return QString::fromUtf8(text.data(), qsizetype(text.size()));
-    }
+QString Text(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
 } // namespace
 
 bool QtDialogs::ask(std::string_view text, std::string_view title)

@@ -3,10 +3,10 @@
 namespace sentrel {
 
 namespace {
-    QString Key(std::string_view name)
-    {
-        return QString::fromUtf8(name.data(), qsizetype(name.size()));
-    }
+QString Key(std::string_view name)
+{
+    return QString::fromUtf8(name.data(), qsizetype(name.size()));
+}
 } // namespace
 
 QtSettingsStore::QtSettingsStore()

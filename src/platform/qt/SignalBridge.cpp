@@ -24,7 +24,7 @@ SignalBridge::SignalBridge(QObject* parent)
             emit endOfSessionRequested();
     });
 
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = &SignalBridge::onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
