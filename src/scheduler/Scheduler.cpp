@@ -1,13 +1,99 @@
 #include "scheduler/Scheduler.h"
 
+#include "scheduler/TodayTasks.h"
+#include "shell/DateTime.h"
+
+#include <string>
+
 namespace sentrel {
 
-void Scheduler::TimerMain() { }
+namespace {
+constexpr std::string_view kNewDateText = "New date. Re-create today's task.";
+constexpr char kPathSeparator = '/';
 
-void Scheduler::TimerBackup() { }
+// Clears the run flag however the run ends.
+class RunGuard {
+public:
+    explicit RunGuard(bool& flag)
+        : flag_(flag)
+    {
+        flag_ = true;
+    }
+    ~RunGuard() { flag_ = false; }
+    RunGuard(const RunGuard&) = delete;
+    RunGuard& operator=(const RunGuard&) = delete;
 
-void Scheduler::TimerCurrent() { }
+private:
+    bool& flag_;
+};
+} // namespace
 
-void Scheduler::CheckStartup() { }
+void Scheduler::TimerMain()
+{
+    // One reading serves both the date test and the due check.
+    const LocalDateTime now = clock_.now();
+    if (now.day != state_.TodayDayOfMonth) {
+        state_.TodayDayOfMonth = now.day;
+        log_.AddLog(kProgramName, kNewDateText);
+        balloons_.TrayBalloon(kNewDateText, kAppTitle, BalloonIcon::Information);
+        BuildTodayTasks(tasks_, projects_, clock_);
+        CheckStartup();
+        return;
+    }
+
+    const std::string nowText = FormatDateTime(now);
+    for (std::size_t i = 0; i < tasks_.size(); ++i) {
+        const TodayTask& row = tasks_.at(i);
+        if (row.StartTime == nowText && row.Status.empty())
+            tasks_.quietAt(i).Tag = kTagNeedStart;
+    }
+}
+
+void Scheduler::TimerBackup()
+{
+    // The engine's counters are shared, so a tick that comes while a run
+    // yields to the event loop must not start another one.
+    if (running_ || tasks_.empty())
+        return;
+    const RunGuard guard(running_);
+
+    // The list may change under every run; positions are checked again each
+    // time round and the bound stays the count at the start of the tick.
+    const std::size_t count = tasks_.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i >= tasks_.size() || tasks_.at(i).Tag != kTagNeedStart)
+            continue;
+        const TaskId id = tasks_.at(i).id;
+        const std::string name = tasks_.at(i).ProjectName;
+        tasks_.update(i, [](TodayTask& row) {
+            row.Status = kTagBackingUp;
+            row.Tag = kTagBackingUp;
+            row.Image = TaskImage::Running;
+        });
+        try {
+            runner_.RunBackupTask(id, name);
+        } catch (...) {
+            // A run that breaks must not keep the rows after it from running.
+        }
+    }
+}
+
+void Scheduler::TimerCurrent()
+{
+    for (std::size_t i = 0; i < tasks_.size(); ++i) {
+        const TodayTask& row = tasks_.at(i);
+        if (row.Tag.find(kPathSeparator) != std::string::npos && row.CurrentFile != row.Tag)
+            tasks_.update(i, [](TodayTask& r) { r.CurrentFile = r.Tag; });
+    }
+}
+
+void Scheduler::CheckStartup()
+{
+    for (std::size_t i = 0; i < tasks_.size(); ++i) {
+        const TodayTask& row = tasks_.at(i);
+        if (row.StartTime == kStartupTime && row.Status.empty())
+            tasks_.quietAt(i).Tag = kTagNeedStart;
+    }
+}
 
 } // namespace sentrel

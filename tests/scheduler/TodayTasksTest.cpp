@@ -27,44 +27,39 @@ Times Add(LocalDateTime at, std::string_view kind, std::string_view start, std::
     return StartTimes(tasks);
 }
 
+// "count first..last", times of day only.
+std::string Series(LocalDateTime at, std::string_view kind, std::string_view tag)
+{
+    const Times t = Add(at, kind, "", tag);
+    return t.empty() ? "0" : std::to_string(t.size()) + " " + t.front().substr(11) + ".." + t.back().substr(11);
+}
+
 TEST(TodayTasks, IntervalSeriesStartOneStepAfterNowAndEndWithinTheDay)
 {
-    Times rows = Add({ 2026, 12, 7, 10, 0, 30 }, "Minutely", "", "15");
-    ASSERT_EQ(rows.size(), 55u);
-    EXPECT_EQ(rows.front(), "2026-12-07 10:15:30");
-    EXPECT_EQ(rows.back(), "2026-12-07 23:45:30");
-    EXPECT_EQ(Add({ 2026, 12, 7, 23, 59, 10 }, "Minutely", "", "1"), Times {});
-
-    EXPECT_EQ(Add({ 2026, 12, 7, 10, 20, 15 }, "Hourly", "", "5"),
-              (Times { "2026-12-07 15:20:15", "2026-12-07 20:20:15" }));
-    EXPECT_EQ(Add({ 2026, 12, 7, 10, 20, 15 }, "Hourly", "", "24"), Times {});
-    rows = Add({ 2026, 12, 7, 10, 20, 15 }, "Hourly", "", "1");
-    ASSERT_EQ(rows.size(), 13u);
-    EXPECT_EQ(rows.back(), "2026-12-07 23:20:15");
-    rows = Add({ 2026, 12, 8, 0, 0, 0 }, "Hourly", "", "1");
-    ASSERT_EQ(rows.size(), 23u);
-    EXPECT_EQ(rows.front(), "2026-12-08 01:00:00");
-    EXPECT_EQ(rows.back(), "2026-12-08 23:00:00");
+    const LocalDateTime morning { 2026, 12, 7, 10, 20, 15 };
+    EXPECT_EQ(Series({ 2026, 12, 7, 10, 0, 30 }, "Minutely", "15"), "55 10:15:30..23:45:30");
+    EXPECT_EQ(Series({ 2026, 12, 7, 23, 59, 10 }, "Minutely", "1"), "0");
+    EXPECT_EQ(Series(morning, "Hourly", "5"), "2 15:20:15..20:20:15");
+    EXPECT_EQ(Series(morning, "Hourly", "24"), "0");
+    EXPECT_EQ(Series(morning, "Hourly", "1"), "13 11:20:15..23:20:15");
+    EXPECT_EQ(Series({ 2026, 12, 8, 0, 0, 0 }, "Hourly", "1"), "23 01:00:00..23:00:00");
 
     // The series follows the reference time given, not the clock.
-    const test::FakeClock clock({ 2026, 12, 7, 8, 0, 0 });
+    const test::FakeClock clock(morning);
     TaskList tasks;
-    AddProjectTasks(tasks, clock, "2026-12-07 22:40:05", "P", "12:00", "Minutely", "30");
-    EXPECT_EQ(StartTimes(tasks), (Times { "2026-12-07 23:10:05", "2026-12-07 23:40:05" }));
+    AddProjectTasks(tasks, clock, "2026-12-08 22:40:05", "P", "12:00", "Minutely", "30");
+    EXPECT_EQ(StartTimes(tasks), (Times { "2026-12-08 23:10:05", "2026-12-08 23:40:05" }));
 }
 
 TEST(TodayTasks, IntervalTagIsRoundedHalfToEvenAndBadTagsAddNothing)
 {
     const LocalDateTime midnight { 2026, 12, 7, 0, 0, 0 };
-    const std::pair<const char*, const char*> good[]
-        = { { "2.5", "02" }, { "3.5", "04" }, { "1.5", "02" }, { "2.51", "03" }, { " 3 ", "03" }, { "+2", "02" } };
-    for (const auto& [tag, hour] : good) {
-        const Times rows = Add(midnight, "Hourly", "", tag);
-        ASSERT_FALSE(rows.empty()) << tag;
-        EXPECT_EQ(rows.front(), std::string("2026-12-07 ") + hour + ":00:00") << tag;
-    }
+    for (const char* tag : { "2.5", "1.5", "+2", " 2 " })
+        EXPECT_EQ(Series(midnight, "Hourly", tag), "11 02:00:00..22:00:00") << tag;
+    EXPECT_EQ(Series(midnight, "Hourly", "3.5"), "5 04:00:00..20:00:00");
+    EXPECT_EQ(Series(midnight, "Hourly", "2.51"), "7 03:00:00..21:00:00");
     for (const char* tag : { "", "abc", "40000", "0", "-3", "0.5", "2x", "." })
-        EXPECT_EQ(Add(midnight, "Minutely", "", tag), Times {}) << tag;
+        EXPECT_EQ(Series(midnight, "Minutely", tag), "0") << tag;
 }
 
 TEST(TodayTasks, DayKindsRunOnMatchingDaysAtTheirStartTime)
@@ -97,8 +92,8 @@ TEST(TodayTasks, BuildReplacesTheListProjectByProject)
     BuildTodayTasks(tasks, projects, clock);
 
     ASSERT_EQ(StartTimes(tasks), (Times { "2026-12-07 12:00:00", "2026-12-07 20:00:00" }));
-    const TodayTask& row = tasks.at(0);
     EXPECT_EQ(test::Names(tasks), (std::vector<std::string> { "A", "B" }));
+    const TodayTask& row = tasks.at(0);
     EXPECT_EQ(row.Image, TaskImage::Waiting);
     EXPECT_TRUE(row.Status.empty() && row.CurrentFile.empty() && row.Tag.empty());
 }
