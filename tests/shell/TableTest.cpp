@@ -9,6 +9,14 @@
 namespace sentrel {
 namespace {
 
+TodayTask Task(std::string name, std::string start = {})
+{
+    TodayTask task;
+    task.ProjectName = std::move(name);
+    task.StartTime = std::move(start);
+    return task;
+}
+
 struct Row {
     std::string text;
     bool selected = false;
@@ -99,12 +107,12 @@ TEST(Table, ObserverHearsOfEveryChangeAroundIt)
 TEST(TaskList, RowIdentitySurvivesMovesAndEndsWithTheRow)
 {
     TaskList tasks;
-    tasks.appendTask({ 0, "A" });
-    const TaskId running = tasks.appendTask({ 0, "B" });
-    tasks.appendTask({ 0, "C" });
+    tasks.appendTask(Task("A"));
+    const TaskId running = tasks.appendTask(Task("B"));
+    tasks.appendTask(Task("C"));
 
     tasks.removeAt(0);
-    tasks.appendTask({ 0, "D" });
+    tasks.appendTask(Task("D"));
     tasks.setStatus(running, "Backing up [50%]");
     tasks.setTag(running, "/src/file");
     EXPECT_EQ(tasks.at(0).Status, "Backing up [50%]");
@@ -117,7 +125,7 @@ TEST(TaskList, RowIdentitySurvivesMovesAndEndsWithTheRow)
 
     // A rebuilt list never reuses an id.
     tasks.clear();
-    tasks.appendTask({ 0, "B" });
+    tasks.appendTask(Task("B"));
     tasks.setStatus(running, "Backup finished.");
     EXPECT_EQ(tasks.at(0).Status, "");
 }

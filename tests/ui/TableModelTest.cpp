@@ -12,6 +12,14 @@
 namespace sentrel {
 namespace {
 
+TodayTask Task(std::string name, std::string start = {})
+{
+    TodayTask task;
+    task.ProjectName = std::move(name);
+    task.StartTime = std::move(start);
+    return task;
+}
+
 QString Cell(const QAbstractItemModel& model, int row, int column)
 {
     return model.index(row, column).data().toString();
@@ -24,9 +32,9 @@ TEST(TableModel, FollowsTheCoreRowsThroughEveryKindOfChange)
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
 
     EXPECT_EQ(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "Start time");
-    const TaskId a = tasks.appendTask({ 0, "A", "2026-12-07 12:00:00" });
-    tasks.appendTask({ 0, "B", " Startup" });
-    tasks.appendTask({ 0, "C" });
+    const TaskId a = tasks.appendTask(Task("A", "2026-12-07 12:00:00"));
+    tasks.appendTask(Task("B", " Startup"));
+    tasks.appendTask(Task("C"));
     QApplication::processEvents();
     ASSERT_EQ(model.rowCount(), 3);
     EXPECT_EQ(Cell(model, 1, 1), " Startup");
@@ -35,7 +43,7 @@ TEST(TableModel, FollowsTheCoreRowsThroughEveryKindOfChange)
     EXPECT_EQ(Cell(model, 0, 2), "Backing up [50%]");
 
     // A removal while appends are still unannounced.
-    tasks.appendTask({ 0, "D" });
+    tasks.appendTask(Task("D"));
     tasks.removeAt(1);
     QApplication::processEvents();
     ASSERT_EQ(model.rowCount(), 3);
