@@ -1,17 +1,124 @@
 #include "engine/IgnoreList.h"
 
+#include "shell/Utf8.h"
+
+#include <cwctype>
+
 namespace sentrel {
 
-void IgnoreList::LoadIgnoreList(const std::string&) { }
-
-WriteError IgnoreList::SaveIgnoreList(const std::string&) const
+void FoldCase(std::string_view text, std::u32string& out)
 {
-    return std::nullopt;
+    out.clear();
+    bool ascii = true;
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii) {
+        // Most names; spares a decode and an allocation per file.
+        for (const char c : text)
+            out.push_back(char32_t(std::towlower(wint_t(c))));
+        return;
+    }
+    out = DecodeUtf8Lossless(text);
+    for (char32_t& c : out)
+        c = char32_t(std::towlower(wint_t(c)));
 }
 
-bool IgnoreList::Matches(std::string_view) const
+void IgnoreList::LoadIgnoreList(const std::string& path)
 {
+    path_ = path;
+    clear();
+    if (const auto lines = ReadTextLines(path)) {
+        for (const std::string& line : *lines) {
+            std::string entry = TrimSpaces(line);
+            if (!entry.empty())
+                append(IgnoreEntry { std::move(entry) });
+        }
+    }
+    refold();
+}
+
+WriteError IgnoreList::SaveIgnoreList(const std::string& path) const
+{
+    std::string content;
+    for (const IgnoreEntry& entry : rows()) {
+        if (!entry.text.empty())
+            content.append(entry.text).append("\r\n");
+    }
+    return WriteFileAtomically(path, content);
+}
+
+IgnoreAdd IgnoreList::AddEntry(std::string_view typed)
+{
+    IgnoreAdd outcome { IgnoreAddResult::Added, TrimSpaces(typed) };
+    if (outcome.text.empty()) {
+        outcome.result = IgnoreAddResult::Empty;
+        return outcome;
+    }
+    if (outcome.text.find('"') != std::string::npos) {
+        outcome.result = IgnoreAddResult::HasQuote;
+        return outcome;
+    }
+    std::u32string folded;
+    FoldCase(outcome.text, folded);
+    std::u32string other;
+    for (const IgnoreEntry& entry : rows()) {
+        FoldCase(entry.text, other);
+        if (other == folded) {
+            outcome.result = IgnoreAddResult::Duplicate;
+            return outcome;
+        }
+    }
+    append(IgnoreEntry { outcome.text });
+    refold();
+    save();
+    return outcome;
+}
+
+bool IgnoreList::RemoveSelected()
+{
+    const auto selected = selectedIndex();
+    if (!selected)
+        return false;
+    removeAt(*selected);
+    refold();
+    save();
+    return true;
+}
+
+bool IgnoreList::Matches(std::string_view fileName) const
+{
+    if (folded_.empty())
+        return false;
+    FoldCase(fileName, nameScratch_);
+    const std::u32string_view name = nameScratch_;
+    for (const Folded& entry : folded_) {
+        if (entry.suffix ? name.ends_with(entry.text) : name == entry.text)
+            return true;
+    }
     return false;
+}
+
+void IgnoreList::refold()
+{
+    folded_.clear();
+    for (const IgnoreEntry& entry : rows()) {
+        if (entry.text.empty())
+            continue;
+        Folded folded { {}, entry.text.starts_with("*.") };
+        FoldCase(folded.suffix ? std::string_view(entry.text).substr(1) : std::string_view(entry.text), folded.text);
+        folded_.push_back(std::move(folded));
+    }
+}
+
+void IgnoreList::save() const
+{
+    // A file that cannot be written is passed over; the list stays as edited.
+    if (!path_.empty())
+        SaveIgnoreList(path_);
 }
 
 } // namespace sentrel

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sentrel {
 
@@ -13,14 +14,52 @@ struct IgnoreEntry {
     bool selected = false;
 };
 
+enum class IgnoreAddResult {
+    Added,
+    Empty, // nothing but spaces was typed
+    HasQuote, // refused: the box's hint text must never become an entry
+    Duplicate, // refused: already listed, whatever the case
+};
+
+struct IgnoreAdd {
+    IgnoreAddResult result;
+    std::string text; // the typed text, trimmed, for the box
+};
+
 // File names and "*.ext" patterns that no backup copies. The rows are the
-// list the user edits; the file is rewritten after every edit.
+// list the user edits; every edit rewrites the file it was loaded from.
+// Change the rows only through the operations below: they keep the folded
+// copies that matching uses.
 class IgnoreList : public Table<IgnoreEntry> {
 public:
+    // A missing or unreadable file gives an empty list.
     void LoadIgnoreList(const std::string& path);
     WriteError SaveIgnoreList(const std::string& path) const;
 
+    IgnoreAdd AddEntry(std::string_view typed);
+    // False when nothing was selected.
+    bool RemoveSelected();
+
+    // Whole names, or suffixes for entries beginning "*.", compared without
+    // regard to case by the current LC_CTYPE. Only for file names.
     bool Matches(std::string_view fileName) const;
+
+private:
+    struct Folded {
+        std::u32string text; // the suffix for a pattern
+        bool suffix;
+    };
+
+    void refold();
+    void save() const;
+
+    std::string path_;
+    std::vector<Folded> folded_;
+    mutable std::u32string nameScratch_;
 };
+
+// Lower case of a UTF-8 text by the current LC_CTYPE; bytes that are not
+// UTF-8 stay distinct.
+void FoldCase(std::string_view text, std::u32string& out);
 
 } // namespace sentrel
