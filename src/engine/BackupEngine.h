@@ -1,0 +1,75 @@
+#pragma once
+
+#include "engine/FileCopy.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace sentrel {
+
+class Clock;
+class IgnoreList;
+
+// Where the engine reports while it walks; a run points it at its task
+// row and the log.
+class BackupProgress {
+public:
+    virtual ~BackupProgress() = default;
+    virtual void setTag(std::string_view path) = 0; // the directory or file in hand
+    virtual void setStatus(std::string_view text) = 0;
+    virtual void log(std::string_view detail) = 0;
+    virtual void yield() = 0; // lets the event loop run
+    virtual bool running() const = 0; // false once the schedule was stopped
+};
+
+// "Backing up [12.5%]": the share of files done, to at most two decimals.
+std::string ProgressText(double filesDone, double filesTotal, std::string_view decimalSeparator);
+
+// The level's destination directory: the destination root followed by the
+// part of the source directory below the source root, ending in "/".
+std::string DestinationDirectory(std::string_view sourceDirectory, std::string_view sourceRoot,
+                                 std::string_view destinationRoot);
+
+// Counts and copies one source tree. Paths are native bytes with "/" as
+// the separator; links are copied as links and never followed.
+class BackupEngine final {
+public:
+    BackupEngine(const Clock& clock, const IgnoreList& ignoreList, std::string decimalSeparator);
+
+    // Shared by all runs, so runs must not overlap. A run resets the two
+    // counts; the tick stays.
+    double FilesTotal = 0;
+    double FilesDone = 0;
+    std::int64_t LastProgressTick = 0;
+
+    // Adds to FilesTotal the files CopyTree will meet. The destination root
+    // is named so that a destination inside the source is left out here as
+    // it is there.
+    void CountFiles(const std::string& directory, std::string_view includeSubdir, const std::string& destinationRoot,
+                    BackupProgress& progress);
+
+    void CopyTree(const std::string& sourceDirectory, const std::string& destinationRoot,
+                  std::string_view includeSubdir, std::string_view overwriteOption, const std::string& sourceRoot,
+                  BackupProgress& progress);
+
+    // Removes the temporary file of a copy in hand.
+    void abandon() { copier_.abandon(); }
+
+private:
+    struct Walk;
+
+    void countLevel(Walk& walk, const std::string& directory);
+    void copyLevel(Walk& walk, const std::string& sourceDirectory);
+    void copyFile(Walk& walk, int srcFd, int dstFd, int dstError, const std::string& sourceDirectory,
+                  const std::string& destinationDirectory, const char* name, EntryKind kind);
+    void refreshProgress(BackupProgress& progress);
+
+    const Clock& clock_;
+    const IgnoreList& ignoreList_;
+    std::string decimalSeparator_;
+    FileCopier copier_;
+    std::string tagBuffer_;
+};
+
+} // namespace sentrel
