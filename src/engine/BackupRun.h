@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/BackupEngine.h"
 #include "platform/Sound.h"
 #include "projects/ProjectTable.h"
 #include "scheduler/TaskList.h"
@@ -32,18 +33,18 @@ public:
         std::string decimalSeparator;
     };
 
-    explicit BackupRun(Context context)
-        : c_(std::move(context))
-    {
-    }
+    explicit BackupRun(Context context);
 
     void RunBackupTask(TaskId row, const std::string& projectName) override;
 
     // Removes the partial copy in hand, for an exit in the middle of a run.
     void abandon();
 
+    const BackupEngine& engine() const { return engine_; }
+
 private:
     Context c_;
+    BackupEngine engine_;
 };
 
 } // namespace sentrel
