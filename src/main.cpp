@@ -1,5 +1,8 @@
 #include "platform/ExecutablePath.h"
 #include "platform/SystemClock.h"
+#include "platform/qt/CanberraSound.h"
+#include "platform/qt/DesktopAutostart.h"
+#include "platform/qt/LocaleDateParser.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtProcessControl.h"
 #include "platform/qt/QtSettingsStore.h"
@@ -46,17 +49,6 @@ std::string CommandLine(int argc, char** argv)
     return line;
 }
 
-class StderrAutostart final : public Autostart {
-public:
-    void AddRunEntry() override { }
-    void RemoveRunEntry() override { }
-};
-
-class StderrSound final : public Sound {
-public:
-    void playExclamation() override { std::fputs("sentrel: sound: dialog-warning\n", stderr); }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -72,13 +64,14 @@ int main(int argc, char** argv)
     QApplication qapp(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("Sentrel"));
+    QApplication::setWindowIcon(QtTray::ProgramIcon());
 
     SystemClock clock;
     QtSettingsStore settings;
-    StderrAutostart autostart;
+    DesktopAutostart autostart(QCoreApplication::applicationFilePath().toStdString());
     QtTray tray;
     QtDialogs dialogs;
-    StderrSound sound;
+    CanberraSound sound;
     QtUrlOpener urls;
     QtProcessControl process(instance);
 
@@ -91,7 +84,9 @@ int main(int argc, char** argv)
                         urls,
                         process,
                         [] { QCoreApplication::processEvents(); },
-                        QLocale::system().decimalPoint().toStdString() };
+                        QLocale::system().decimalPoint().toStdString(),
+                        WebPages { SENTREL_HOME_PAGE_URL, SENTREL_UPDATE_PAGE_URL },
+                        [](std::string_view text) { return ParseShortDate(text); } };
     App app(services, paths);
     FormMain form(app);
     dialogs.setOwner(&form);
@@ -100,6 +95,15 @@ int main(int argc, char** argv)
     QObject::connect(&signalBridge, &SignalBridge::endOfSessionRequested, [&app] { app.Shutdown(); });
     // The session manager's quit at logout.
     QObject::connect(&qapp, &QCoreApplication::aboutToQuit, [&app] { app.Shutdown(); });
+
+    QObject::connect(&tray, &QtTray::leftClicked, [&app] { app.trayCommands().leftClick(); });
+    QObject::connect(&tray, &QtTray::showRequested, [&app] { app.trayCommands().showCommand(); });
+    // Queued, so the menu is closed before the program ends.
+    QObject::connect(
+        &tray, &QtTray::exitRequested, &qapp, [&app] { app.trayCommands().exitCommand([&app] { app.Shutdown(); }); },
+        Qt::QueuedConnection);
+    QObject::connect(&tray, &QtTray::availabilityChanged,
+                     [&app](bool available) { app.trayCommands().trayAvailabilityChanged(available); });
 
     app.Startup(CommandLine(argc, argv));
     return QApplication::exec();

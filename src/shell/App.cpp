@@ -33,6 +33,8 @@ App::App(Services services, AppPaths paths)
     , backupRun_(BackupRun::Context { projects_, tasks_, log_, balloons_, s_.sound, options_, state_, ignoreList_,
                                       s_.clock, s_.yield, s_.decimalSeparator })
     , scheduler_(tasks_, projects_, log_, balloons_, state_, s_.clock, backupRun_)
+    , trayCommands_(state_, s_.tray)
+    , updateReminder_(s_.settings, s_.clock, s_.dialogs, s_.urls, state_, s_.pages, s_.localeDate)
 {
 }
 
@@ -60,8 +62,8 @@ void App::Startup(std::string_view commandLine)
     });
     Step([&] { s_.tray.addIcon(); });
     Step([&] {
-        if (view_ && commandLine.find('1') != std::string_view::npos)
-            view_->hideWindow();
+        if (commandLine.find('1') != std::string_view::npos)
+            trayCommands_.startHidden();
     });
     Step([&] { log_.AddLog(kProgramStartName, "Sentrel started"); });
     Step([&] { BuildTodayTasks(tasks_, projects_, s_.clock); });
@@ -70,6 +72,7 @@ void App::Startup(std::string_view commandLine)
         if (view_)
             view_->scheduleStateChanged(state_.ScheduleRunning);
     });
+    Step([&] { updateReminder_.Run(); });
 }
 
 void App::Shutdown()
@@ -78,6 +81,19 @@ void App::Shutdown()
         return;
     shuttingDown_ = true;
 
+    Step([&] {
+        if (options_.startWithSession)
+            s_.autostart.AddRunEntry();
+        else
+            s_.autostart.RemoveRunEntry();
+        s_.settings.WriteSetting("AutoRun", OptionToSetting(options_.startWithSession));
+    });
+    Step([&] {
+        s_.settings.WriteSetting("PlaySound", OptionToSetting(options_.playSound));
+        s_.settings.WriteSetting("ShowBalloon", OptionToSetting(options_.showBalloon));
+        s_.settings.WriteSetting("SaveLog", OptionToSetting(options_.saveLog));
+    });
+    Step([&] { s_.settings.WriteSetting("LastCheckUpdate", state_.LastCheckUpdate); });
     Step([&] { s_.tray.deleteIcon(); });
     Step([&] { log_.AddLog(kProgramName, "Sentrel exited"); });
     Step([&] {

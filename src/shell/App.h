@@ -19,6 +19,8 @@
 #include "shell/Balloons.h"
 #include "shell/MainWindowView.h"
 #include "shell/Options.h"
+#include "shell/TrayCommands.h"
+#include "shell/UpdateReminder.h"
 
 #include <functional>
 #include <string>
@@ -38,6 +40,8 @@ struct Services {
     ProcessControl& process;
     std::function<void()> yield; // lets the event loop run during long work
     std::string decimalSeparator = ".";
+    WebPages pages {};
+    DateParser localeDate {};
 };
 
 // The program's state and its start-up and shutdown; the main window shows
@@ -46,7 +50,11 @@ class App {
 public:
     App(Services services, AppPaths paths);
 
-    void setView(MainWindowView* view) { view_ = view; }
+    void setView(MainWindowView* view)
+    {
+        view_ = view;
+        trayCommands_.setView(view);
+    }
 
     void Startup(std::string_view commandLine);
     // Runs once, whatever asks for it, and ends the process.
@@ -62,6 +70,8 @@ public:
     ActivityLog& log() { return log_; }
     IgnoreList& ignoreList() { return ignoreList_; }
     Scheduler& scheduler() { return scheduler_; }
+    TrayCommands& trayCommands() { return trayCommands_; }
+    UpdateReminder& updateReminder() { return updateReminder_; }
 
 private:
     Services s_;
@@ -76,6 +86,8 @@ private:
     Balloons balloons_;
     BackupRun backupRun_;
     Scheduler scheduler_;
+    TrayCommands trayCommands_;
+    UpdateReminder updateReminder_;
     bool shuttingDown_ = false;
 };
 

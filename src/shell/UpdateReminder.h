@@ -32,6 +32,7 @@ public:
     // AppState::LastCheckUpdate.
     void Run();
     void OpenHomePage();
+    const std::string& homePage() const { return pages_.homePage; }
 
 private:
     std::optional<LocalDateTime> ReadDate(std::string_view text) const;

@@ -170,6 +170,12 @@ QWidget* FormMain::makeAboutPage()
     layout->addStretch();
     layout->addWidget(name, 0, Qt::AlignHCenter);
     layout->addWidget(new QLabel(QStringLiteral("Version: 3.4"), page), 0, Qt::AlignHCenter);
+    auto* Label4 = new QLabel(page);
+    const QString homePage = QString::fromStdString(app_.updateReminder().homePage());
+    Label4->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(homePage.toHtmlEscaped()));
+    Label4->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    connect(Label4, &QLabel::linkActivated, this, [this] { app_.updateReminder().OpenHomePage(); });
+    layout->addWidget(Label4, 0, Qt::AlignHCenter);
     layout->addWidget(new QLabel(tr("Backs up your folders on a schedule."), page), 0, Qt::AlignHCenter);
     layout->addStretch();
     return page;
@@ -232,6 +238,11 @@ void FormMain::closeEvent(QCloseEvent* event)
 void FormMain::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
+    // Hiding inside the state change itself is unreliable with some window
+    // managers.
+    if (event->type() == QEvent::WindowStateChange && isMinimized())
+        QMetaObject::invokeMethod(
+            this, [this] { app_.trayCommands().windowMinimized(); }, Qt::QueuedConnection);
 }
 
 } // namespace sentrel

@@ -18,11 +18,23 @@ std::vector<std::string> Without(std::vector<std::string> journal, std::string_v
 TEST(AppLifecycle, StartupRunsItsStepsInOrder)
 {
     AppFixture f;
+    f.settings.values.clear();
     test::WriteFile(f.dataDir / "Sentrel.prj", "Docs|Manually|/a|/b|Yes||Old|Manually backup|\r\n");
     f.app->Startup("");
 
-    EXPECT_EQ(Without(f.journal, "settings.read"),
-              (std::vector<std::string> { "view.options", "view.show", "tray.add", "view.schedule running" }));
+    EXPECT_EQ(f.journal,
+              (std::vector<std::string> {
+                  "settings.read AutoRun",
+                  "settings.read PlaySound",
+                  "settings.read ShowBalloon",
+                  "settings.read SaveLog",
+                  "view.options",
+                  "view.show",
+                  "tray.add",
+                  "view.schedule running",
+                  "settings.read LastCheckUpdate",
+                  "dialogs.ask Do you want to visit our website to check if there is a new version released?",
+              }));
     EXPECT_TRUE(f.view.visible);
     EXPECT_TRUE(test::Exists(f.dataDir / "Log"));
     ASSERT_EQ(f.app->projects().size(), 1u);
@@ -40,6 +52,59 @@ TEST(AppLifecycle, FirstStartCreatesNoProjectFile)
     f.app->Startup("");
     EXPECT_TRUE(f.app->projects().empty());
     EXPECT_FALSE(test::Exists(f.dataDir / "Sentrel.prj"));
+}
+
+TEST(AppLifecycle, FirstExitStoresEveryOptionAndTheSessionEntry)
+{
+    AppFixture f;
+    f.settings.values.clear();
+    f.app->Startup("");
+    f.journal.clear();
+    f.app->Shutdown();
+
+    EXPECT_EQ(Without(f.journal, "nothing"),
+              (std::vector<std::string> {
+                  "autostart.add",
+                  "settings.write AutoRun=Yes",
+                  "settings.write PlaySound=Yes",
+                  "settings.write ShowBalloon=Yes",
+                  "settings.write SaveLog=Yes",
+                  "settings.write LastCheckUpdate=2026-12-07",
+                  "tray.delete",
+                  "process.end 0",
+              }));
+    EXPECT_TRUE(f.autostart.present);
+}
+
+TEST(AppLifecycle, OnlyNoClearsAnOption)
+{
+    AppFixture f;
+    f.settings.values["AutoRun"] = "No";
+    f.settings.values["PlaySound"] = "yes";
+    f.settings.values["ShowBalloon"] = "No";
+    f.settings.values["SaveLog"] = "1";
+    f.autostart.present = true;
+    f.app->Startup("");
+    EXPECT_FALSE(f.app->options().startWithSession);
+    EXPECT_TRUE(f.app->options().playSound);
+    EXPECT_FALSE(f.app->options().showBalloon);
+    EXPECT_TRUE(f.app->options().saveLog);
+
+    f.app->Shutdown();
+    EXPECT_FALSE(f.autostart.present);
+    EXPECT_EQ(f.settings.values["AutoRun"], "No");
+    EXPECT_EQ(f.settings.values["PlaySound"], "Yes");
+    EXPECT_EQ(f.settings.values["ShowBalloon"], "No");
+    EXPECT_EQ(f.settings.values["SaveLog"], "Yes");
+}
+
+TEST(AppLifecycle, StartingHiddenWithoutATrayMinimizesInstead)
+{
+    AppFixture f;
+    f.tray.available = false;
+    f.app->Startup(" /1");
+    EXPECT_TRUE(f.view.visible);
+    EXPECT_TRUE(f.view.minimized);
 }
 
 TEST(AppLifecycle, AnyArgumentWithAOneStartsHidden)
