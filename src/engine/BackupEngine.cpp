@@ -49,7 +49,8 @@ int OpenBeneath(int rootFd, std::string_view relative)
     how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
     how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
     const long fd = ::syscall(SYS_openat2, rootFd, path.c_str(), &how, sizeof how);
-    if (fd >= 0 || errno != ENOSYS)
+    // Older kernels, and sandboxes whose filters don't know the call.
+    if (fd >= 0 || (errno != ENOSYS && errno != EPERM))
         return int(fd);
     return ::openat(rootFd, path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
@@ -77,6 +78,23 @@ EntryKind KindOf(int dirFd, const dirent& entry)
             return EntryKind::Regular; // gone or unreadable: the copy reports it
         return KindOfMode(st.st_mode);
     }
+}
+
+// Creates a destination subdirectory unless one is there; 0 or the errno.
+int EnsureDirectory(int dstFd, int dstError, const char* name, mode_t sourceMode)
+{
+    if (dstFd < 0)
+        return dstError;
+    struct stat existing { };
+    if (::fstatat(dstFd, name, &existing, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(existing.st_mode))
+        return 0;
+    // Owner rwx added: the backup must be able to fill it.
+    const mode_t mode = (sourceMode & 0777) | S_IRWXU;
+    if (::mkdirat(dstFd, name, mode) != 0)
+        return errno;
+    // mkdir's mode passes through the umask; the copy keeps the source's.
+    ::fchmodat(dstFd, name, mode, 0);
+    return 0;
 }
 
 bool IsDotDirectory(const char* name)
@@ -275,13 +293,7 @@ void BackupEngine::copyLevel(Walk& walk, const std::string& sourceDirectory)
                 copyFile(walk, srcFd, dst.get(), dstError, sourceDirectory, destinationDirectory, name, kind);
             } else if (walk.takeSubdirectory(srcFd, name, st)) {
                 subdirectories.emplace_back(name);
-                struct stat existing { };
-                const bool present = dst.get() >= 0 && ::fstatat(dst.get(), name, &existing, AT_SYMLINK_NOFOLLOW) == 0
-                    && S_ISDIR(existing.st_mode);
-                int error = dst.get() < 0 ? dstError : 0;
-                if (!present && error == 0 && ::mkdirat(dst.get(), name, (st.st_mode & 0777) | S_IRWXU) != 0)
-                    error = errno;
-                if (!present && error != 0)
+                if (const int error = EnsureDirectory(dst.get(), dstError, name, st.st_mode))
                     progress.log("Can not create " + destinationDirectory + name + ", " + SystemErrorText(error));
             }
             progress.yield();

@@ -355,6 +355,7 @@ TEST_F(CopyTreeTest, CopiesKeepPermissionsTimesAndNamesThatAreNotUtf8)
 {
     MakeDirs(src + "/private");
     MakeDirs(src + "/readonly");
+    MakeDirs(src + "/shared");
     MakeDirs(src + "/caf\xe9 \xff");
     WriteFile(src + "/secret", "s");
     WriteFile(src + "/tool", "t");
@@ -363,6 +364,7 @@ TEST_F(CopyTreeTest, CopiesKeepPermissionsTimesAndNamesThatAreNotUtf8)
     ::chmod((src + "/secret").c_str(), 0600);
     ::chmod((src + "/private").c_str(), 0750);
     ::chmod((src + "/readonly").c_str(), 0555);
+    ::chmod((src + "/shared").c_str(), 0777);
     SetMtime(src + "/secret", 1'700'000'000, 123'456'789);
     Run();
 
@@ -372,6 +374,7 @@ TEST_F(CopyTreeTest, CopiesKeepPermissionsTimesAndNamesThatAreNotUtf8)
     EXPECT_EQ(Mode(dst + "/tool"), 0751u);
     EXPECT_EQ(Mode(dst + "/private"), 0750u);
     EXPECT_EQ(Mode(dst + "/readonly"), 0755u);
+    EXPECT_EQ(Mode(dst + "/shared"), 0777u);
     EXPECT_EQ(ReadFile(dst + "/caf\xe9 \xff/\xfe.txt"), "bytes");
 }
 
