@@ -1,0 +1,18 @@
+#!/bin/sh
+# Builds the backup benchmark and times a backup run against cp -a and
+# rsync -a on generated trees (warm cache).
+#   bench/run.sh [--dir DIR] [--reps N] [small] [large] [responsive]
+# The trees are generated once into DIR (default bench/out) and kept there;
+# the copies are removed after each workload.
+set -eu
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=${SENTREL_BENCH_BUILD:-$repo/build-bench}
+
+command -v rsync >/dev/null || { echo "rsync is needed (apt-get install rsync)" >&2; exit 1; }
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+ninja -C "$build" -j2 sentrel_bench >/dev/null
+
+case " $* " in
+*" --dir "*) exec "$build/bench/sentrel_bench" "$@" ;;
+*) exec "$build/bench/sentrel_bench" --dir "$repo/bench/out" "$@" ;;
+esac
