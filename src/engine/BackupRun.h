@@ -40,8 +40,6 @@ public:
     // Removes the partial copy in hand, for an exit in the middle of a run.
     void abandon();
 
-    const BackupEngine& engine() const { return engine_; }
-
 private:
     Context c_;
     BackupEngine engine_;

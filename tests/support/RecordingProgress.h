@@ -16,7 +16,6 @@ public:
     void log(std::string_view detail) override { logs.emplace_back(detail); }
     void yield() override
     {
-        ++yields;
         if (onYield)
             onYield();
     }
@@ -27,7 +26,6 @@ public:
     std::vector<std::string> logs;
     std::function<void()> onYield;
     bool scheduleRunning = true;
-    int yields = 0;
 };
 
 } // namespace sentrel::test
