@@ -6,6 +6,9 @@
 
 namespace sentrel {
 
+namespace {
+// Lower case of a UTF-8 text by the current LC_CTYPE; bytes that are not
+// UTF-8 stay distinct.
 void FoldCase(std::string_view text, std::u32string& out)
 {
     out.clear();
@@ -26,6 +29,8 @@ void FoldCase(std::string_view text, std::u32string& out)
     for (char32_t& c : out)
         c = char32_t(std::towlower(wint_t(c)));
 }
+
+} // namespace
 
 void IgnoreList::LoadIgnoreList(const std::string& path)
 {

@@ -58,8 +58,4 @@ private:
     mutable std::u32string nameScratch_;
 };
 
-// Lower case of a UTF-8 text by the current LC_CTYPE; bytes that are not
-// UTF-8 stay distinct.
-void FoldCase(std::string_view text, std::u32string& out);
-
 } // namespace sentrel
