@@ -68,13 +68,14 @@ void UpdateReminder::Run()
     if (stored.empty())
         stored = kDefaultLastCheckUpdate;
 
+    // Until the question is answered the stored date stands, also for an
+    // exit while the question is still open.
+    state_.LastCheckUpdate = stored;
     const LocalDateTime today = clock_.now();
     if (const auto last = ReadDate(stored)) {
         const long days = Days(today) - Days(*last);
-        if (days >= 0 && days <= kReminderDays) {
-            state_.LastCheckUpdate = std::move(stored);
+        if (days >= 0 && days <= kReminderDays)
             return;
-        }
     }
 
     if (dialogs_.ask("Do you want to visit our website to check if there is a new version released?", kAppTitle))

@@ -118,3 +118,46 @@ TEST_F(ProgramTest, HangupEndsTheProgramLikeALogout)
 
 } // namespace
 } // namespace sentrel::test
+
+namespace sentrel::test {
+namespace {
+
+TEST_F(ProgramTest, StartupProjectsRunRightAfterStartAndTheExitStoresTheOptions)
+{
+    MakeDirs(home / "src/sub");
+    WriteFile(home / "src/a.txt", "alpha");
+    WriteFile(home / "src/sub/b.txt", "beta");
+    WriteFile(home / "data/Sentrel.prj",
+              "Docs|Daily|" + (home / "src") + "|" + (home / "dst") + "|Yes|Startup|Old|Every day|\r\n" + "Lost|Daily|"
+                  + (home / "missing") + "|" + (home / "dst2") + "|Yes|Startup|Old|Every day|\r\n");
+
+    auto program = Start();
+    ASSERT_TRUE(WaitForStart());
+    ASSERT_TRUE(WaitUntil([&] { return Exists(home / "dst/sub/b.txt"); }, 15s));
+    std::this_thread::sleep_for(2500ms); // the second row runs at the next backup tick
+    program->signal(SIGTERM);
+    EXPECT_EQ(program->wait(10s), 0);
+
+    EXPECT_EQ(ReadFile(home / "dst/a.txt"), "alpha");
+    EXPECT_EQ(ReadFile(home / "dst/sub/b.txt"), "beta");
+    const auto files = LogFiles();
+    ASSERT_EQ(files.size(), 1u);
+    const std::string log = ReadFile(home / ("data/Log/" + files[0]));
+    const std::string time = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})";
+    EXPECT_TRUE(std::regex_search(log,
+                                  std::regex("\r\nDocs          " + time + "      Start backup\r\n" + "Docs          "
+                                             + time + "      Backup finished\r\n" + "Lost          " + time
+                                             + "      Backup failed: source directory not found.\r\n")))
+        << log;
+
+    const std::string settings = ReadFile(home / "config/Corvane Software/Sentrel.conf");
+    for (const char* option : { "AutoRun=Yes", "PlaySound=Yes", "ShowBalloon=Yes", "SaveLog=Yes" })
+        EXPECT_NE(settings.find(option), std::string::npos) << option << " in\n" << settings;
+    EXPECT_TRUE(std::regex_search(settings, std::regex(R"(LastCheckUpdate=\d{4}-\d{1,2}-\d{1,2})"))) << settings;
+    const std::string entry = ReadFile(home / "config/autostart/sentrel.desktop");
+    EXPECT_NE(entry.find("[Desktop Entry]"), std::string::npos);
+    EXPECT_NE(entry.find(std::string("\"") + SENTREL_EXE + "\" /1"), std::string::npos) << entry;
+}
+
+} // namespace
+} // namespace sentrel::test

@@ -76,6 +76,16 @@ TEST(AppLifecycle, FirstExitStoresEveryOptionAndTheSessionEntry)
     EXPECT_TRUE(f.autostart.present);
 }
 
+TEST(AppLifecycle, AnExitDuringTheReminderKeepsTheStoredDate)
+{
+    AppFixture f;
+    f.settings.values["LastCheckUpdate"] = "2026-10-01";
+    f.dialogs.whileAsking = [&] { f.app->Shutdown(); };
+    f.app->Startup("");
+    EXPECT_EQ(f.process.exitStatus, 0);
+    EXPECT_EQ(f.settings.values["LastCheckUpdate"], "2026-10-01");
+}
+
 TEST(AppLifecycle, OnlyNoClearsAnOption)
 {
     AppFixture f;

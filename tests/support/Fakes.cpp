@@ -61,6 +61,8 @@ bool FakeDialogs::ask(std::string_view text, std::string_view title)
 {
     Note(journal_, "dialogs.ask " + std::string(text));
     shown.push_back({ std::string(text), std::string(title), std::nullopt });
+    if (whileAsking)
+        whileAsking();
     if (answers.empty())
         return false;
     const bool answer = answers.front();

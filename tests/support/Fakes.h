@@ -10,6 +10,7 @@
 #include "shell/MainWindowView.h"
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -92,6 +93,7 @@ public:
     void message(std::string_view text, std::string_view title, MessageIcon icon) override;
 
     std::deque<bool> answers; // next answers to questions; No when empty
+    std::function<void()> whileAsking; // runs while a question is open
     std::vector<ShownMessage> shown;
 
 private:
