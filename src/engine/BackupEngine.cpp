@@ -166,8 +166,13 @@ std::string ProgressText(double filesDone, double filesTotal, std::string_view d
     // Hundredths of a percent, rounded half up, without the C locale's say.
     const unsigned long long hundredths = (done * 20000 + total) / (2 * total);
     std::string text = "Backing up [";
-    if (hundredths == 10000) {
-        text += done == total ? "100" : "99.99";
+    if (hundredths == 10000 && done == total) {
+        text += "100";
+    } else if (hundredths == 10000) {
+        // Not yet done, however close.
+        text += "99";
+        text += decimalSeparator;
+        text += "99";
     } else {
         text += std::to_string(hundredths / 100);
         const unsigned fraction = unsigned(hundredths % 100);

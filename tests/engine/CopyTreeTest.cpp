@@ -167,7 +167,8 @@ TEST(ProgressText, RoundsToTwoDecimalsWithTheUsersSeparator)
     EXPECT_EQ(ProgressText(1, 2, "."), "Backing up [50%]");
     EXPECT_EQ(ProgressText(1, 3, "."), "Backing up [33.33%]");
     EXPECT_EQ(ProgressText(2, 3, "."), "Backing up [66.67%]");
-    EXPECT_EQ(ProgressText(99999, 100000, ","), "Backing up [99.99%]");
+    EXPECT_EQ(ProgressText(99999, 100000, "."), "Backing up [99.99%]");
+    EXPECT_EQ(ProgressText(99999, 100000, ","), "Backing up [99,99%]");
     EXPECT_EQ(ProgressText(7, 7, "."), "Backing up [100%]");
     EXPECT_EQ(ProgressText(21, 20, "."), "Backing up [105%]");
 }
