@@ -65,10 +65,14 @@ QTreeView* FormMain::makeList(TableModel* model, QWidget* parent)
     view->setUniformRowHeights(true);
     view->setAllColumnsShowFocus(true);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->header()->setStretchLastSection(false);
+    view->header()->setStretchLastSection(true);
     const double scale = logicalDpiX() / 96.0;
-    for (int i = 0; i < int(model->columns().size()); ++i)
-        view->setColumnWidth(i, int(model->columns()[std::size_t(i)].width * scale));
+    const QFontMetrics metrics(view->font());
+    for (int i = 0; i < int(model->columns().size()); ++i) {
+        const ColumnSpec& column = model->columns()[std::size_t(i)];
+        const int needed = column.widest.isEmpty() ? 0 : metrics.horizontalAdvance(column.widest) + 16;
+        view->setColumnWidth(i, std::max(int(column.width * scale), needed));
+    }
     return view;
 }
 
@@ -162,12 +166,15 @@ QWidget* FormMain::makeAboutPage()
 {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
+    auto* picture = new QLabel(page);
+    picture->setPixmap(windowIcon().pixmap(64, 64));
     auto* name = new QLabel(QStringLiteral("Sentrel"), page);
     QFont font = name->font();
     font.setPointSizeF(font.pointSizeF() * 1.8);
     font.setBold(true);
     name->setFont(font);
     layout->addStretch();
+    layout->addWidget(picture, 0, Qt::AlignHCenter);
     layout->addWidget(name, 0, Qt::AlignHCenter);
     layout->addWidget(new QLabel(QStringLiteral("Version: 3.4"), page), 0, Qt::AlignHCenter);
     auto* Label4 = new QLabel(page);

@@ -5,7 +5,7 @@ namespace sentrel {
 LogTableModel::LogTableModel(ActivityLog& log, QObject* parent)
     : TableModel(
         { { tr("Project Name"), 133, Qt::AlignLeft },
-          { tr("Time"), 133, Qt::AlignLeft },
+          { tr("Time"), 133, Qt::AlignLeft, QStringLiteral("0000-00-00 00:00:00") },
           { tr("Detail"), 363, Qt::AlignLeft } },
         [&log] { return log.size(); }, parent)
     , log_(log)

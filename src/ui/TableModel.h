@@ -14,6 +14,7 @@ struct ColumnSpec {
     QString title;
     int width; // pixels at 96 dots per inch
     Qt::Alignment alignment;
+    QString widest = {}; // a text the column must show whole
 };
 
 // A view's window onto one core table. It keeps no rows of its own, only

@@ -22,7 +22,7 @@ QIcon Dot(const QColor& colour)
 TaskTableModel::TaskTableModel(TaskList& tasks, QObject* parent)
     : TableModel(
         { { tr("Project Name"), 143, Qt::AlignLeft },
-          { tr("Start time"), 229, Qt::AlignHCenter },
+          { tr("Start time"), 229, Qt::AlignHCenter, QStringLiteral("0000-00-00 00:00:00") },
           { tr("Status"), 163, Qt::AlignLeft },
           { tr("Current file"), 429, Qt::AlignLeft } },
         [&tasks] { return tasks.size(); }, parent)
