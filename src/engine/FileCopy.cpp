@@ -143,13 +143,17 @@ void FileCopier::nextTempName()
     std::copy_n(".tmp", 5, p);
 }
 
-void FileCopier::commitOrDiscard(int dstDirFd, const char* name, int& failure)
+CopyOutcome FileCopier::commitOrDiscard(int dstDirFd, const char* name, int failure, std::string& error)
 {
     if (failure == 0 && ::renameat(dstDirFd, tempName_, dstDirFd, name) != 0)
         failure = errno;
     if (failure != 0)
         ::unlinkat(dstDirFd, tempName_, 0);
     tempDirFd_ = -1;
+    if (failure == 0)
+        return CopyOutcome::Copied;
+    error = SystemErrorText(failure);
+    return CopyOutcome::Failed;
 }
 
 CopyOutcome FileCopier::copyRegular(int srcDirFd, const char* name, int dstDirFd, BackupProgress& progress,
@@ -202,12 +206,7 @@ CopyOutcome FileCopier::copyRegular(int srcDirFd, const char* name, int dstDirFd
     // Some file systems report write errors only here.
     if (::close(out) != 0 && failure == 0 && errno != EINTR)
         failure = errno;
-    commitOrDiscard(dstDirFd, name, failure);
-    if (failure != 0) {
-        error = SystemErrorText(failure);
-        return CopyOutcome::Failed;
-    }
-    return CopyOutcome::Copied;
+    return commitOrDiscard(dstDirFd, name, failure, error);
 }
 
 int FileCopier::copyData(int in, int out, long long size, BackupProgress& progress)
@@ -286,12 +285,7 @@ CopyOutcome FileCopier::copyLink(int srcDirFd, const char* name, int dstDirFd, s
     const timespec times[2] = { st.st_atim, st.st_mtim };
     if (::utimensat(dstDirFd, tempName_, times, AT_SYMLINK_NOFOLLOW) != 0)
         failure = errno;
-    commitOrDiscard(dstDirFd, name, failure);
-    if (failure != 0) {
-        error = SystemErrorText(failure);
-        return CopyOutcome::Failed;
-    }
-    return CopyOutcome::Copied;
+    return commitOrDiscard(dstDirFd, name, failure, error);
 }
 
 } // namespace sentrel

@@ -42,7 +42,7 @@ private:
     // 0 when done, -1 when canceled, else an errno value.
     int copyData(int in, int out, long long size, BackupProgress& progress);
     void nextTempName();
-    void commitOrDiscard(int dstDirFd, const char* name, int& failure);
+    CopyOutcome commitOrDiscard(int dstDirFd, const char* name, int failure, std::string& error);
 
     char tempName_[48] = {};
     int tempDirFd_ = -1; // set while a temporary file exists

@@ -1,6 +1,7 @@
 #include "shell/LogFile.h"
 
 #include "shell/DateTime.h"
+#include "shell/TextFile.h"
 #include "shell/Utf8.h"
 
 #include <cerrno>
@@ -13,19 +14,6 @@ namespace {
 constexpr std::size_t kNameField = 13;
 constexpr std::string_view kTimeGap = "      ";
 
-bool WriteAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data.remove_prefix(std::size_t(n));
-    }
-    return true;
-}
 } // namespace
 
 std::string LogFilePath(const std::string& logDir, const LocalDateTime& date)

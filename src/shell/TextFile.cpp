@@ -25,6 +25,20 @@ std::optional<std::vector<std::string>> ReadTextLines(const std::string& path)
     return lines;
 }
 
+bool WriteAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data.remove_prefix(std::size_t(n));
+    }
+    return true;
+}
+
 std::string TrimSpaces(std::string_view text)
 {
     const auto first = text.find_first_not_of(' ');
@@ -58,19 +72,6 @@ int CreateTemporary(const std::string& path, std::string& tempPath)
     return -1;
 }
 
-bool WriteAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data.remove_prefix(std::size_t(n));
-    }
-    return true;
-}
 } // namespace
 
 WriteError WriteFileAtomically(const std::string& path, std::string_view content)

@@ -19,6 +19,9 @@ using WriteError = std::optional<std::string>;
 // disk leaves either the old file or the new one, never part of either.
 WriteError WriteFileAtomically(const std::string& path, std::string_view content);
 
+// Writes all of the data, retrying after interruptions.
+bool WriteAll(int fd, std::string_view data);
+
 std::string TrimSpaces(std::string_view text);
 std::string SystemErrorText(int error);
 

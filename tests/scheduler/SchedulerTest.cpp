@@ -1,6 +1,6 @@
 #include "scheduler/Scheduler.h"
 
-#include "scheduler/SchedulerFixtures.h"
+#include "support/Rows.h"
 #include "support/FakeClock.h"
 #include "support/Fakes.h"
 

@@ -1,6 +1,6 @@
 #include "scheduler/TodayTasks.h"
 
-#include "scheduler/SchedulerFixtures.h"
+#include "support/Rows.h"
 #include "shell/ActivityLog.h"
 #include "support/FakeClock.h"
 

@@ -1,6 +1,7 @@
 #include "shell/Table.h"
 
 #include "scheduler/TaskList.h"
+#include "support/Rows.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -9,13 +10,7 @@
 namespace sentrel {
 namespace {
 
-TodayTask Task(std::string name, std::string start = {})
-{
-    TodayTask task;
-    task.ProjectName = std::move(name);
-    task.StartTime = std::move(start);
-    return task;
-}
+using test::Task;
 
 struct Row {
     std::string text;

@@ -1,4 +1,5 @@
 #include "support/FakeClock.h"
+#include "support/Rows.h"
 #include "ui/LogTableModel.h"
 #include "ui/TaskTableModel.h"
 
@@ -12,13 +13,7 @@
 namespace sentrel {
 namespace {
 
-TodayTask Task(std::string name, std::string start = {})
-{
-    TodayTask task;
-    task.ProjectName = std::move(name);
-    task.StartTime = std::move(start);
-    return task;
-}
+using test::Task;
 
 QString Cell(const QAbstractItemModel& model, int row, int column)
 {
