@@ -3,6 +3,7 @@
 
 #include "engine/BackupRun.h"
 #include "engine/IgnoreList.h"
+#include "platform/SystemClock.h"
 
 #include <algorithm>
 #include <chrono>
@@ -28,21 +29,6 @@ namespace {
 
 using Seconds = std::chrono::duration<double>;
 using Steady = std::chrono::steady_clock;
-
-class BenchClock final : public Clock {
-public:
-    LocalDateTime now() const override
-    {
-        const std::time_t t = std::time(nullptr);
-        std::tm tm {};
-        localtime_r(&t, &tm);
-        return { tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec };
-    }
-    std::int64_t tickMs() const override
-    {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now().time_since_epoch()).count();
-    }
-};
 
 class NullTray final : public Tray {
 public:
@@ -189,7 +175,7 @@ struct EngineRun {
 // A run as the scheduler makes it, through the task row.
 EngineRun RunEngine(const std::string& source, const std::string& destination, const char* overwrite, bool recordYields)
 {
-    BenchClock clock;
+    SystemClock clock;
     NullTray tray;
     NullSound sound;
     Options options;
