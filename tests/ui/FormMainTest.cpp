@@ -3,6 +3,7 @@
 #include "support/AppFixture.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QTabWidget>
 #include <QTreeView>
@@ -53,6 +54,51 @@ TEST(FormMain, SelectingAProjectRowSelectsItInTheCore)
     QApplication::processEvents();
     form.projectView()->setCurrentIndex(form.projectView()->model()->index(1, 0));
     EXPECT_EQ(f.app->projects().selectedIndex(), 1u);
+}
+
+} // namespace
+} // namespace sentrel
+
+namespace sentrel {
+namespace {
+
+TEST(FormMain, OptionBoxesShowAndChangeTheLiveOptions)
+{
+    test::AppFixture f;
+    f.settings.values["PlaySound"] = "No";
+    FormMain form(*f.app);
+    f.app->Startup("");
+    const auto boxes = form.findChildren<QCheckBox*>();
+    QStringList captions;
+    for (const QCheckBox* box : boxes)
+        captions << box->text();
+    EXPECT_EQ(captions,
+              (QStringList { "Start with the desktop session", "Play sound when backup finished",
+                             "Enable tray balloon notification", "Log to file" }));
+    EXPECT_TRUE(boxes[0]->isChecked());
+    EXPECT_FALSE(boxes[1]->isChecked());
+
+    boxes[3]->click();
+    EXPECT_FALSE(f.app->options().saveLog);
+    boxes[1]->click();
+    EXPECT_TRUE(f.app->options().playSound);
+}
+
+TEST(FormMain, MinimizingHidesIntoTheTrayOnlyWhenThereIsOne)
+{
+    test::AppFixture f;
+    FormMain form(*f.app);
+    f.app->Startup("");
+    form.showMinimized();
+    QApplication::processEvents();
+    EXPECT_FALSE(form.isVisible());
+
+    f.tray.available = false;
+    form.showNormal();
+    form.showMinimized();
+    QApplication::processEvents();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.isMinimized());
 }
 
 } // namespace
