@@ -24,7 +24,7 @@ struct AppFixture {
     FakeAutostart autostart { &journal };
     FakeTray tray { &journal };
     FakeDialogs dialogs { &journal };
-    FakeSound sound { &journal };
+    FakeSound sound;
     FakeUrlOpener urls;
     FakeProcess process { &journal };
     FakeView view { &journal };

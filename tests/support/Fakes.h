@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,35 +22,52 @@ namespace sentrel::test {
 // Calls of several fakes in the order they happened, "who.what".
 using Journal = std::vector<std::string>;
 
-class FakeSettings final : public SettingsStore {
+class Noting {
 public:
-    explicit FakeSettings(Journal* journal = nullptr)
+    explicit Noting(Journal* journal = nullptr)
         : journal_(journal)
     {
     }
-    std::string ReadSetting(std::string_view name) override;
-    void WriteSetting(std::string_view name, std::string_view value) override;
 
-    std::map<std::string, std::string, std::less<>> values;
-    bool failReads = false; // reads throw, as a broken store might
+protected:
+    void note(std::string call) const
+    {
+        if (journal_)
+            journal_->push_back(std::move(call));
+    }
 
 private:
     Journal* journal_;
 };
 
-class FakeAutostart final : public Autostart {
+class FakeSettings final : public SettingsStore, Noting {
 public:
-    explicit FakeAutostart(Journal* journal = nullptr)
-        : journal_(journal)
+    using Noting::Noting;
+    std::string ReadSetting(std::string_view name) override
     {
+        note("settings.read " + std::string(name));
+        if (failReads)
+            throw std::runtime_error("settings store unreadable");
+        const auto it = values.find(name);
+        return it == values.end() ? std::string() : it->second;
     }
-    void AddRunEntry() override;
-    void RemoveRunEntry() override;
+    void WriteSetting(std::string_view name, std::string_view value) override
+    {
+        note("settings.write " + std::string(name) + "=" + std::string(value));
+        values[std::string(name)] = value;
+    }
+
+    std::map<std::string, std::string, std::less<>> values;
+    bool failReads = false; // reads throw, as a broken store might
+};
+
+class FakeAutostart final : public Autostart, Noting {
+public:
+    using Noting::Noting;
+    void AddRunEntry() override { note("autostart.add"), present = true; }
+    void RemoveRunEntry() override { note("autostart.remove"), present = false; }
 
     bool present = false;
-
-private:
-    Journal* journal_;
 };
 
 struct Balloon {
@@ -58,23 +76,20 @@ struct Balloon {
     BalloonIcon icon;
 };
 
-class FakeTray final : public Tray {
+class FakeTray final : public Tray, Noting {
 public:
-    explicit FakeTray(Journal* journal = nullptr)
-        : journal_(journal)
-    {
-    }
-    void addIcon() override;
-    void deleteIcon() override;
+    using Noting::Noting;
+    void addIcon() override { note("tray.add"), iconShown = true; }
+    void deleteIcon() override { note("tray.delete"), iconShown = false; }
     bool isAvailable() const override { return available; }
-    void showBalloon(std::string_view text, std::string_view title, BalloonIcon icon) override;
+    void showBalloon(std::string_view text, std::string_view title, BalloonIcon icon) override
+    {
+        balloons.push_back({ std::string(text), std::string(title), icon });
+    }
 
     bool available = true;
     bool iconShown = false;
     std::vector<Balloon> balloons;
-
-private:
-    Journal* journal_;
 };
 
 struct ShownMessage {
@@ -83,35 +98,34 @@ struct ShownMessage {
     std::optional<MessageIcon> icon; // none for a question
 };
 
-class FakeDialogs final : public Dialogs {
+class FakeDialogs final : public Dialogs, Noting {
 public:
-    explicit FakeDialogs(Journal* journal = nullptr)
-        : journal_(journal)
+    using Noting::Noting;
+    bool ask(std::string_view text, std::string_view title) override
     {
+        note("dialogs.ask " + std::string(text));
+        shown.push_back({ std::string(text), std::string(title), std::nullopt });
+        if (whileAsking)
+            whileAsking();
+        const bool answer = !answers.empty() && answers.front();
+        if (!answers.empty())
+            answers.pop_front();
+        return answer;
     }
-    bool ask(std::string_view text, std::string_view title) override;
-    void message(std::string_view text, std::string_view title, MessageIcon icon) override;
+    void message(std::string_view text, std::string_view title, MessageIcon icon) override
+    {
+        shown.push_back({ std::string(text), std::string(title), icon });
+    }
 
     std::deque<bool> answers; // next answers to questions; No when empty
     std::function<void()> whileAsking; // runs while a question is open
     std::vector<ShownMessage> shown;
-
-private:
-    Journal* journal_;
 };
 
 class FakeSound final : public Sound {
 public:
-    explicit FakeSound(Journal* journal = nullptr)
-        : journal_(journal)
-    {
-    }
-    void playExclamation() override;
-
+    void playExclamation() override { ++played; }
     int played = 0;
-
-private:
-    Journal* journal_;
 };
 
 class FakeUrlOpener final : public UrlOpener {
@@ -120,39 +134,26 @@ public:
     std::vector<std::string> opened;
 };
 
-class FakeProcess final : public ProcessControl {
+class FakeProcess final : public ProcessControl, Noting {
 public:
-    explicit FakeProcess(Journal* journal = nullptr)
-        : journal_(journal)
-    {
-    }
-    void endProcess(int status) override;
-
+    using Noting::Noting;
+    void endProcess(int status) override { note("process.end " + std::to_string(status)), exitStatus = status; }
     std::optional<int> exitStatus;
-
-private:
-    Journal* journal_;
 };
 
-class FakeView final : public MainWindowView {
+class FakeView final : public MainWindowView, Noting {
 public:
-    explicit FakeView(Journal* journal = nullptr)
-        : journal_(journal)
-    {
-    }
-    void showWindow() override;
-    void hideWindow() override;
-    void minimizeWindow() override;
-    void restoreWindow() override;
+    using Noting::Noting;
+    void showWindow() override { note("view.show"), visible = true, minimized = false; }
+    void hideWindow() override { note("view.hide"), visible = false; }
+    void minimizeWindow() override { note("view.minimize"), minimized = true; }
+    void restoreWindow() override { note("view.restore"), visible = true, minimized = false; }
     bool isWindowVisible() const override { return visible; }
-    void optionsChanged() override;
-    void scheduleStateChanged(bool running) override;
+    void optionsChanged() override { note("view.options"); }
+    void scheduleStateChanged(bool running) override { note(running ? "view.running" : "view.stopped"); }
 
     bool visible = false;
     bool minimized = false;
-
-private:
-    Journal* journal_;
 };
 
 } // namespace sentrel::test

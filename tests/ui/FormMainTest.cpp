@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QHeaderView>
 #include <QTabWidget>
 #include <QTreeView>
 
@@ -21,10 +20,12 @@ QStringList Headers(const QTreeView* view)
     return titles;
 }
 
-TEST(FormMain, ShowsTheFiveTabsAndTheTablesWithTheirColumns)
+TEST(FormMain, ShowsTheFiveTabsAndTheTablesAndSharesTheSelection)
 {
     test::AppFixture f;
-    test::WriteFile(f.dataDir / "Sentrel.prj", "Docs|Daily|/a|/b|Yes|12:00|Old|Every day|\r\n");
+    test::WriteFile(f.dataDir / "Sentrel.prj",
+                    "A|Daily|/a|/b|Yes|12:00|Old|Every day|\r\n"
+                    "B|Daily|/c|/d|Yes|12:00|Old|Every day|\r\n");
     FormMain form(*f.app);
     f.app->Startup("");
     QApplication::processEvents();
@@ -38,31 +39,14 @@ TEST(FormMain, ShowsTheFiveTabsAndTheTablesWithTheirColumns)
                              "Overwrite option", "Remark" }));
     EXPECT_EQ(Headers(form.taskView()), (QStringList { "Project Name", "Start time", "Status", "Current file" }));
     EXPECT_EQ(Headers(form.logView()), (QStringList { "Project Name", "Time", "Detail" }));
-    EXPECT_EQ(form.projectView()->model()->index(0, 2).data().toString(), "/a");
+    EXPECT_EQ(form.projectView()->model()->index(1, 2).data().toString(), "/c");
     EXPECT_EQ(form.logView()->model()->index(0, 2).data().toString(), "Sentrel started");
-    EXPECT_TRUE(form.isVisible());
-}
 
-TEST(FormMain, SelectingAProjectRowSelectsItInTheCore)
-{
-    test::AppFixture f;
-    test::WriteFile(f.dataDir / "Sentrel.prj",
-                    "A|Daily|/a|/b|Yes|12:00|Old|Every day|\r\n"
-                    "B|Daily|/c|/d|Yes|12:00|Old|Every day|\r\n");
-    FormMain form(*f.app);
-    f.app->Startup("");
-    QApplication::processEvents();
     form.projectView()->setCurrentIndex(form.projectView()->model()->index(1, 0));
     EXPECT_EQ(f.app->projects().selectedIndex(), 1u);
 }
 
-} // namespace
-} // namespace sentrel
-
-namespace sentrel {
-namespace {
-
-TEST(FormMain, OptionBoxesShowAndChangeTheLiveOptions)
+TEST(FormMain, OptionBoxesAreTheLiveOptions)
 {
     test::AppFixture f;
     f.settings.values["PlaySound"] = "No";
@@ -75,13 +59,11 @@ TEST(FormMain, OptionBoxesShowAndChangeTheLiveOptions)
     EXPECT_EQ(captions,
               (QStringList { "Start with the desktop session", "Play sound when backup finished",
                              "Enable tray balloon notification", "Log to file" }));
-    EXPECT_TRUE(boxes[0]->isChecked());
     EXPECT_FALSE(boxes[1]->isChecked());
-
-    boxes[3]->click();
-    EXPECT_FALSE(f.app->options().saveLog);
     boxes[1]->click();
+    boxes[3]->click();
     EXPECT_TRUE(f.app->options().playSound);
+    EXPECT_FALSE(f.app->options().saveLog);
 }
 
 TEST(FormMain, MinimizingHidesIntoTheTrayOnlyWhenThereIsOne)
@@ -97,8 +79,7 @@ TEST(FormMain, MinimizingHidesIntoTheTrayOnlyWhenThereIsOne)
     form.showNormal();
     form.showMinimized();
     QApplication::processEvents();
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_TRUE(form.isMinimized());
+    EXPECT_TRUE(form.isVisible() && form.isMinimized());
 }
 
 } // namespace

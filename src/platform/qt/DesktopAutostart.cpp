@@ -56,7 +56,7 @@ std::string Env(const char* name)
 
 std::string ConfigHome()
 {
-    // The base directory spec ignores a relative value.
+    // XDG base directories ignore a relative value.
     const std::string configHome = Env("XDG_CONFIG_HOME");
     if (!configHome.empty() && configHome.front() == '/')
         return configHome;
