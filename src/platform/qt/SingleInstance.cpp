@@ -31,8 +31,11 @@ std::string SingleInstance::LockPath(const std::string& dataDir)
         hash ^= c;
         hash *= 1099511628211ull;
     }
-    char name[64];
-    std::snprintf(name, sizeof name, "sentrel-%016llx.lock", static_cast<unsigned long long>(hash));
+    // The user's id too: without a runtime directory the lock lands in the
+    // shared /tmp, where another user's lock must not lock this user out.
+    char name[80];
+    std::snprintf(name, sizeof name, "sentrel-%u-%016llx.lock", unsigned(::getuid()),
+                  static_cast<unsigned long long>(hash));
 
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     const std::string dir = runtime && *runtime ? runtime : "/tmp";
