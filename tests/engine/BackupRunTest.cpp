@@ -3,6 +3,7 @@
 #include "engine/IgnoreList.h"
 #include "support/FakeClock.h"
 #include "support/Fakes.h"
+#include "support/Rows.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -10,52 +11,34 @@
 namespace sentrel {
 namespace {
 
-using test::Exists;
-using test::ReadFile;
+using namespace test;
 
 class BackupRunTest : public ::testing::Test {
 protected:
-    BackupRunTest()
+    // Runs the project from a row as the backup timer hands it over. Gives the row's status, image, tag
+    // and current file, then the log details and balloons of the run.
+    std::string Run(const std::string& destination, const std::string& name = "Mail")
     {
-        test::MakeDirs(source);
-        test::WriteFile(source + "/file.txt", "content");
+        projects.clear();
+        log.clear();
+        tray.balloons.clear();
+        // Name, schedule, source, destination, subdirectories, start, overwrite, remark, tag.
+        projects.append({ { "Mail", "Daily", source, destination, "Yes", "10:00", "Old", "", "" } });
+        run.RunBackupTask(tasks.appendTask(Task(name, {}, "Backing up...", "Backing up...")), name);
+        const TodayTask& row = tasks.rows().back();
+        std::string text = row.Status + "|" + std::to_string(int(row.Image)) + "|" + row.Tag + "|" + row.CurrentFile;
+        for (const LogRow& entry : log.rows())
+            text += "|" + entry.detail;
+        for (const auto& balloon : tray.balloons)
+            text += "|" + balloon.text + "|" + balloon.title + "|" + std::to_string(int(balloon.icon));
+        return text;
     }
 
-    TaskId AddProjectAndRow(const std::string& destination)
-    {
-        ProjectRecord project;
-        project.ProjectName = "Mail";
-        project.Source = source;
-        project.Destination = destination;
-        project.IncludeSubdir = "Yes";
-        project.OverwriteOption = "Old";
-        projects.append(ProjectRow { project });
-        return AddRow("Mail");
-    }
-
-    // As the backup timer hands it over.
-    TaskId AddRow(const std::string& name)
-    {
-        TodayTask task;
-        task.ProjectName = name;
-        task.Status = task.Tag = std::string(kTagBackingUp);
-        task.Image = TaskImage::Running;
-        return tasks.appendTask(task);
-    }
-
-    std::vector<std::string> LogDetails() const
-    {
-        std::vector<std::string> details;
-        for (const LogRow& row : log.rows())
-            details.push_back(row.detail);
-        return details;
-    }
-
-    test::TempDir dir;
+    TempDir dir;
     std::string source = dir / "source";
-    test::FakeClock clock;
-    test::FakeTray tray;
-    test::FakeSound sound;
+    FakeClock clock;
+    FakeTray tray;
+    FakeSound sound;
     Options options;
     AppState state;
     ProjectTable projects;
@@ -68,69 +51,40 @@ protected:
                                          [this] { onYield(); }, "." } };
 };
 
-TEST_F(BackupRunTest, AFinishedRunCreatesTheDestinationAndReportsEverywhere)
+TEST_F(BackupRunTest, AFinishedOrCanceledRunReportsInTheRowLogAndBalloon)
 {
-    const std::string destination = dir / "backup";
+    MakeDirs(source);
+    WriteFile(source + "/file.txt", "content");
     // What the current-file timer does meanwhile.
     onYield = [&] { tasks.update(0, [](TodayTask& task) { task.CurrentFile = task.Tag; }); };
-    run.RunBackupTask(AddProjectAndRow(destination), "Mail");
-
-    EXPECT_EQ(ReadFile(destination + "/file.txt"), "content");
-    const TodayTask& row = tasks.at(0);
-    EXPECT_EQ(row.Status, "Backup finished.");
-    EXPECT_EQ(row.CurrentFile, "");
-    EXPECT_EQ(row.Image, TaskImage::Finished);
-    EXPECT_EQ(row.Tag, kTagFinished);
-    EXPECT_EQ(LogDetails(), (std::vector<std::string> { "Start backup", "Backup finished" }));
-    ASSERT_EQ(tray.balloons.size(), 1u);
-    EXPECT_EQ(tray.balloons[0].text, "Mail - Backup finished");
-    EXPECT_EQ(tray.balloons[0].title, "Sentrel");
-    EXPECT_EQ(tray.balloons[0].icon, BalloonIcon::Information);
+    EXPECT_EQ(Run(dir / "backup"),
+              "Backup finished.|3|Finished||Start backup|Backup finished|Mail - Backup finished|Sentrel|1");
+    EXPECT_EQ(ReadFile(dir / "backup/file.txt"), "content");
     EXPECT_EQ(sound.played, 1);
 
     options.playSound = false;
-    run.RunBackupTask(AddRow("Mail"), "Mail");
-    EXPECT_EQ(sound.played, 1);
-}
-
-TEST_F(BackupRunTest, StopDuringTheCopyCancels)
-{
     onYield = [&] { state.ScheduleRunning = false; };
-    run.RunBackupTask(AddProjectAndRow(dir / "backup"), "Mail");
-
-    EXPECT_EQ(tasks.at(0).Status, "Backup canceled.");
-    EXPECT_EQ(tasks.at(0).Image, TaskImage::Failed);
-    EXPECT_EQ(tasks.at(0).Tag, kTagFinished);
-    EXPECT_EQ(LogDetails().back(), "Backup canceled");
-    EXPECT_EQ(tray.balloons.back().text, "Mail - Backup canceled");
-    EXPECT_EQ(tray.balloons.back().icon, BalloonIcon::Information);
+    EXPECT_EQ(Run(dir / "backup"),
+              "Backup canceled.|4|Finished||Start backup|Backup canceled|Mail - Backup canceled|Sentrel|1");
+    EXPECT_EQ(sound.played, 1);
 }
 
-TEST_F(BackupRunTest, FailuresAlwaysSoundAndLeaveTheRowRunning)
+TEST_F(BackupRunTest, FailuresAlwaysSoundAndLeaveTheRowBackingUp)
 {
+    // The row keeps its tag; the log and an error balloon tell what is missing.
+    const auto failed = [](const std::string& name, const std::string& what, const std::string& path) {
+        return "Backup failed: " + what + ".|4|Backing up...||Backup failed: " + what + ".|" + name
+            + " - Backup failed\r\nWarning: " + what + ":\r\n" + path + "|Sentrel|3";
+    };
+    const std::string deep = dir / "missing/backup", created = dir / "created";
     options.playSound = false;
-    const std::string deep = dir / "missing/backup";
-    run.RunBackupTask(AddProjectAndRow(deep), "Mail");
+    EXPECT_EQ(Run(deep), failed("Mail", "target backup directory or disk not found", deep));
     EXPECT_FALSE(Exists(deep));
-    EXPECT_EQ(LogDetails(), std::vector<std::string> { "Backup failed: target backup directory or disk not found." });
-    EXPECT_EQ(tasks.at(0).Status, "Backup failed: target backup directory or disk not found.");
-    EXPECT_EQ(tasks.at(0).Image, TaskImage::Failed);
-    EXPECT_EQ(tasks.at(0).Tag, kTagBackingUp);
-    EXPECT_EQ(tray.balloons.back().text,
-              "Mail - Backup failed\r\nWarning: target backup directory or disk not found:\r\n" + deep);
-    EXPECT_EQ(tray.balloons.back().icon, BalloonIcon::Error);
-
-    const std::string created = dir / "created";
     source = dir / "gone";
-    projects.clear();
-    run.RunBackupTask(AddProjectAndRow(created), "Mail");
+    EXPECT_EQ(Run(created), failed("Mail", "source directory not found", source));
     EXPECT_TRUE(Exists(created));
-    EXPECT_EQ(tasks.at(1).Status, "Backup failed: source directory not found.");
-    EXPECT_EQ(tray.balloons.back().text, "Mail - Backup failed\r\nWarning: source directory not found:\r\n" + source);
-
-    run.RunBackupTask(AddRow("Renamed"), "Renamed");
-    EXPECT_EQ(tray.balloons.back().text,
-              "Renamed - Backup failed\r\nWarning: target backup directory or disk not found:\r\n");
+    // The project renamed or deleted since the row was planned: no paths.
+    EXPECT_EQ(Run(created, "Renamed"), failed("Renamed", "target backup directory or disk not found", ""));
     EXPECT_EQ(sound.played, 3);
 }
 
