@@ -104,10 +104,6 @@ void App::Shutdown()
     s_.process.endProcess(0);
 }
 
-} // namespace sentrel
-
-namespace sentrel {
-
 void App::Exit()
 {
     if (s_.dialogs.ask("Do you want to exit?", kAppTitle))
