@@ -58,26 +58,12 @@ int OpenBeneath(int rootFd, std::string_view relative)
 // d_type when the file system gives it, else the entry's own mode.
 EntryKind KindOf(int dirFd, const dirent& entry)
 {
-    switch (entry.d_type) {
-    case DT_DIR:
-        return EntryKind::Directory;
-    case DT_REG:
-        return EntryKind::Regular;
-    case DT_LNK:
-        return EntryKind::Link;
-    case DT_FIFO:
-        return EntryKind::Pipe;
-    case DT_SOCK:
-        return EntryKind::Socket;
-    case DT_CHR:
-    case DT_BLK:
-        return EntryKind::Device;
-    default:
-        struct stat st { };
-        if (::fstatat(dirFd, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return EntryKind::Regular; // gone or unreadable: the copy reports it
-        return KindOfMode(st.st_mode);
-    }
+    if (entry.d_type != DT_UNKNOWN)
+        return KindOfMode(DTTOIF(entry.d_type));
+    struct stat st { };
+    if (::fstatat(dirFd, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return EntryKind::Regular; // gone or unreadable: the copy reports it
+    return KindOfMode(st.st_mode);
 }
 
 // Creates a destination subdirectory unless one is there; 0 or the errno.
