@@ -2,7 +2,6 @@
 
 #include "shell/TableObserver.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <utility>
@@ -74,15 +73,6 @@ public:
     // Changes a part no view shows (a tag, the selection) without telling
     // the views.
     Row& quietAt(std::size_t i) { return rows_.at(i); }
-
-    template <class Less> void sort(Less less)
-    {
-        if (observer_)
-            observer_->beginReset();
-        std::stable_sort(rows_.begin(), rows_.end(), less);
-        if (observer_)
-            observer_->endReset();
-    }
 
     std::optional<std::size_t> selectedIndex() const
     {

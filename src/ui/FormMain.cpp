@@ -88,6 +88,16 @@ void FormMain::syncSelection(QTreeView* view)
     }
 }
 
+void FormMain::LayOut(QWidget* page, QToolBar* toolbar, QTreeView* list)
+{
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    if (toolbar)
+        layout->addWidget(toolbar);
+    layout->addWidget(list);
+}
+
 QWidget* FormMain::makeProjectsPage()
 {
     auto* page = new QWidget;
@@ -101,11 +111,7 @@ QWidget* FormMain::makeProjectsPage()
     LVProj->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(LVProj->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { syncSelection(LVProj); });
 
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(toolbar);
-    layout->addWidget(LVProj);
+    LayOut(page, toolbar, LVProj);
     return page;
 }
 
@@ -114,21 +120,14 @@ QWidget* FormMain::makeTasksPage()
     auto* page = new QWidget;
     auto* toolbar = new QToolBar(QStringLiteral("Subtoolbar"), page);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    startScheduleAction_ = toolbar->addAction(tr("Start Schedule"));
-    stopScheduleAction_ = toolbar->addAction(tr("Stop Schedule"));
-    toolbar->addAction(tr("Remove Task"))->setEnabled(false);
-    startScheduleAction_->setEnabled(false);
-    stopScheduleAction_->setEnabled(false);
+    for (const QString& caption : { tr("Start Schedule"), tr("Stop Schedule"), tr("Remove Task") })
+        toolbar->addAction(caption)->setEnabled(false);
 
     LVTask = makeList(taskModel_, page);
     LVTask->setSelectionMode(QAbstractItemView::ExtendedSelection);
     connect(LVTask->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { syncSelection(LVTask); });
 
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(toolbar);
-    layout->addWidget(LVTask);
+    LayOut(page, toolbar, LVTask);
     return page;
 }
 
@@ -137,9 +136,7 @@ QWidget* FormMain::makeLogPage()
     auto* page = new QWidget;
     LVLog = makeList(logModel_, page);
     LVLog->setSelectionMode(QAbstractItemView::SingleSelection);
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(LVLog);
+    LayOut(page, nullptr, LVLog);
     return page;
 }
 

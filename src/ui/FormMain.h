@@ -9,7 +9,6 @@ class QTabWidget;
 class QTreeView;
 class QCheckBox;
 class QToolBar;
-class QAction;
 
 namespace sentrel {
 
@@ -51,6 +50,7 @@ private:
     QWidget* makeOptionsPage();
     QWidget* makeAboutPage();
     QTreeView* makeList(TableModel* model, QWidget* parent);
+    static void LayOut(QWidget* page, QToolBar* toolbar, QTreeView* list);
     void syncSelection(QTreeView* view);
 
     App& app_;
@@ -65,8 +65,6 @@ private:
     QCheckBox* CheckSound = nullptr;
     QCheckBox* CheckBalloon = nullptr;
     QCheckBox* CheckLog = nullptr;
-    QAction* startScheduleAction_ = nullptr;
-    QAction* stopScheduleAction_ = nullptr;
     QTimer TimerMain;
     QTimer TimerBackup;
     QTimer TimerCurrent;

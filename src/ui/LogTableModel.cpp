@@ -3,19 +3,12 @@
 namespace sentrel {
 
 LogTableModel::LogTableModel(ActivityLog& log, QObject* parent)
-    : TableModel(
-        { { tr("Project Name"), 133, Qt::AlignLeft },
-          { tr("Time"), 133, Qt::AlignLeft, QStringLiteral("0000-00-00 00:00:00") },
-          { tr("Detail"), 363, Qt::AlignLeft } },
-        [&log] { return log.size(); }, parent)
+    : TableModel({ { tr("Project Name"), 133, Qt::AlignLeft },
+                   { tr("Time"), 133, Qt::AlignLeft, QStringLiteral("0000-00-00 00:00:00") },
+                   { tr("Detail"), 363, Qt::AlignLeft } },
+                 log, parent)
     , log_(log)
 {
-    log_.setObserver(this);
-}
-
-LogTableModel::~LogTableModel()
-{
-    log_.setObserver(nullptr);
 }
 
 QString LogTableModel::cellText(std::size_t row, int column) const

@@ -10,7 +10,6 @@ class LogTableModel final : public TableModel {
 
 public:
     explicit LogTableModel(ActivityLog& log, QObject* parent = nullptr);
-    ~LogTableModel() override;
 
 protected:
     QString cellText(std::size_t row, int column) const override;

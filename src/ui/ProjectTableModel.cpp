@@ -3,24 +3,17 @@
 namespace sentrel {
 
 ProjectTableModel::ProjectTableModel(ProjectTable& table, QObject* parent)
-    : TableModel(
-        { { tr("Project Name"), 143, Qt::AlignLeft },
-          { tr("Schedule Type"), 123, Qt::AlignLeft },
-          { tr("Source"), 229, Qt::AlignLeft },
-          { tr("Destination"), 229, Qt::AlignLeft },
-          { tr("Include subdir"), 93, Qt::AlignHCenter },
-          { tr("Start time"), 96, Qt::AlignHCenter },
-          { tr("Overwrite option"), 133, Qt::AlignHCenter },
-          { tr("Remark"), 229, Qt::AlignLeft } },
-        [&table] { return table.size(); }, parent)
+    : TableModel({ { tr("Project Name"), 143, Qt::AlignLeft },
+                   { tr("Schedule Type"), 123, Qt::AlignLeft },
+                   { tr("Source"), 229, Qt::AlignLeft },
+                   { tr("Destination"), 229, Qt::AlignLeft },
+                   { tr("Include subdir"), 93, Qt::AlignHCenter },
+                   { tr("Start time"), 96, Qt::AlignHCenter },
+                   { tr("Overwrite option"), 133, Qt::AlignHCenter },
+                   { tr("Remark"), 229, Qt::AlignLeft } },
+                 table, parent)
     , table_(table)
 {
-    table_.setObserver(this);
-}
-
-ProjectTableModel::~ProjectTableModel()
-{
-    table_.setObserver(nullptr);
 }
 
 QString ProjectTableModel::cellText(std::size_t row, int column) const

@@ -10,7 +10,6 @@ class ProjectTableModel final : public TableModel {
 
 public:
     explicit ProjectTableModel(ProjectTable& table, QObject* parent = nullptr);
-    ~ProjectTableModel() override;
 
 protected:
     QString cellText(std::size_t row, int column) const override;

@@ -2,15 +2,23 @@
 
 namespace sentrel {
 
-TableModel::TableModel(std::vector<ColumnSpec> columns, std::function<std::size_t()> coreRowCount, QObject* parent)
+TableModel::TableModel(std::vector<ColumnSpec> columns, std::function<std::size_t()> coreRowCount,
+                       std::function<void(TableObserver*)> attach, QObject* parent)
     : QAbstractTableModel(parent)
     , columns_(std::move(columns))
     , coreRowCount_(std::move(coreRowCount))
+    , attach_(std::move(attach))
     , shownRows_(coreRowCount_())
 {
     flushTimer_.setSingleShot(true);
     flushTimer_.setInterval(0);
     connect(&flushTimer_, &QTimer::timeout, this, &TableModel::flushAppends);
+    attach_(this);
+}
+
+TableModel::~TableModel()
+{
+    attach_(nullptr);
 }
 
 int TableModel::rowCount(const QModelIndex& parent) const

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/TableObserver.h"
+#include "shell/Table.h"
 
 #include <QAbstractTableModel>
 #include <QTimer>
@@ -25,7 +25,15 @@ class TableModel : public QAbstractTableModel, public TableObserver {
     Q_OBJECT
 
 public:
-    TableModel(std::vector<ColumnSpec> columns, std::function<std::size_t()> coreRowCount, QObject* parent = nullptr);
+    // Watches the table from now until the model is destroyed.
+    template <class Row>
+    TableModel(std::vector<ColumnSpec> columns, Table<Row>& table, QObject* parent)
+        : TableModel(
+            std::move(columns), [&table] { return table.size(); },
+            [&table](TableObserver* observer) { table.setObserver(observer); }, parent)
+    {
+    }
+    ~TableModel() override;
 
     const std::vector<ColumnSpec>& columns() const { return columns_; }
 
@@ -50,8 +58,12 @@ protected:
     virtual QVariant decoration(std::size_t, int) const { return {}; }
 
 private:
+    TableModel(std::vector<ColumnSpec> columns, std::function<std::size_t()> coreRowCount,
+               std::function<void(TableObserver*)> attach, QObject* parent);
+
     std::vector<ColumnSpec> columns_;
     std::function<std::size_t()> coreRowCount_;
+    std::function<void(TableObserver*)> attach_;
     std::size_t shownRows_ = 0;
     std::size_t removing_ = 0;
     QTimer flushTimer_;

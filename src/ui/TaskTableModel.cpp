@@ -20,22 +20,15 @@ QIcon Dot(const QColor& colour)
 } // namespace
 
 TaskTableModel::TaskTableModel(TaskList& tasks, QObject* parent)
-    : TableModel(
-        { { tr("Project Name"), 143, Qt::AlignLeft },
-          { tr("Start time"), 229, Qt::AlignHCenter, QStringLiteral("0000-00-00 00:00:00") },
-          { tr("Status"), 163, Qt::AlignLeft },
-          { tr("Current file"), 429, Qt::AlignLeft } },
-        [&tasks] { return tasks.size(); }, parent)
+    : TableModel({ { tr("Project Name"), 143, Qt::AlignLeft },
+                   { tr("Start time"), 229, Qt::AlignHCenter, QStringLiteral("0000-00-00 00:00:00") },
+                   { tr("Status"), 163, Qt::AlignLeft },
+                   { tr("Current file"), 429, Qt::AlignLeft } },
+                 tasks, parent)
     , tasks_(tasks)
     , images_ { QIcon(), Dot(QColor(0xb0, 0xb0, 0xb0)), Dot(QColor(0x2f, 0x80, 0xed)), Dot(QColor(0x27, 0xae, 0x60)),
                 Dot(QColor(0xeb, 0x57, 0x57)) }
 {
-    tasks_.setObserver(this);
-}
-
-TaskTableModel::~TaskTableModel()
-{
-    tasks_.setObserver(nullptr);
 }
 
 QString TaskTableModel::cellText(std::size_t row, int column) const

@@ -14,7 +14,6 @@ class TaskTableModel final : public TableModel {
 
 public:
     explicit TaskTableModel(TaskList& tasks, QObject* parent = nullptr);
-    ~TaskTableModel() override;
 
 protected:
     QString cellText(std::size_t row, int column) const override;
