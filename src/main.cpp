@@ -1,3 +1,4 @@
+#include "app/App.h"
 #include "platform/ExecutablePath.h"
 #include "platform/SystemClock.h"
 #include "platform/qt/CanberraSound.h"
@@ -10,7 +11,6 @@
 #include "platform/qt/QtUrlOpener.h"
 #include "platform/qt/SignalBridge.h"
 #include "platform/qt/SingleInstance.h"
-#include "shell/App.h"
 #include "ui/FormMain.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "engine/BackupEngine.h"
 
+#include "base/TextFile.h"
 #include "engine/IgnoreList.h"
 #include "platform/Clock.h"
-#include "shell/TextFile.h"
 
 #include <cerrno>
 #include <dirent.h>

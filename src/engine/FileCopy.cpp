@@ -1,7 +1,7 @@
 #include "engine/FileCopy.h"
 
+#include "base/TextFile.h"
 #include "engine/BackupEngine.h"
-#include "shell/TextFile.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "engine/IgnoreList.h"
 
-#include "shell/Utf8.h"
+#include "base/Utf8.h"
 
 #include <cwctype>
 

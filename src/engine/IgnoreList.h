@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/Table.h"
-#include "shell/TextFile.h"
+#include "base/Table.h"
+#include "base/TextFile.h"
 
 #include <string>
 #include <string_view>

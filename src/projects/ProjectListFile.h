@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/TextFile.h"
 #include "projects/ProjectRecord.h"
 #include "projects/ProjectTable.h"
-#include "shell/TextFile.h"
 
 #include <optional>
 #include <string>

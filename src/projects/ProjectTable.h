@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Table.h"
 #include "projects/ProjectRecord.h"
-#include "shell/Table.h"
 
 #include <optional>
 #include <string_view>

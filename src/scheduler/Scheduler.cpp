@@ -1,7 +1,7 @@
 #include "scheduler/Scheduler.h"
 
+#include "base/DateTime.h"
 #include "scheduler/TodayTasks.h"
-#include "shell/DateTime.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Table.h"
 #include "scheduler/TodayTask.h"
-#include "shell/Table.h"
 
 #include <optional>
 

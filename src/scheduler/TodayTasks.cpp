@@ -1,7 +1,7 @@
 #include "scheduler/TodayTasks.h"
 
+#include "base/DateTime.h"
 #include "shell/ActivityLog.h"
-#include "shell/DateTime.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "shell/ActivityLog.h"
 
-#include "shell/DateTime.h"
+#include "base/DateTime.h"
 
 namespace sentrel {
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Table.h"
 #include "platform/Clock.h"
-#include "shell/Table.h"
 
 #include <string>
 #include <string_view>

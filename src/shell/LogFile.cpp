@@ -1,8 +1,8 @@
 #include "shell/LogFile.h"
 
-#include "shell/DateTime.h"
-#include "shell/TextFile.h"
-#include "shell/Utf8.h"
+#include "base/DateTime.h"
+#include "base/TextFile.h"
+#include "base/Utf8.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #include "shell/UpdateReminder.h"
 
-#include "shell/DateTime.h"
+#include "base/DateTime.h"
 #include "shell/Options.h"
 
 #include <utility>

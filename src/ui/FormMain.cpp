@@ -1,6 +1,6 @@
 #include "ui/FormMain.h"
 
-#include "shell/App.h"
+#include "app/App.h"
 #include "ui/LogTableModel.h"
 #include "ui/ProjectTableModel.h"
 #include "ui/TaskTableModel.h"

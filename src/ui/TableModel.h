@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Table.h"
+#include "base/Table.h"
 
 #include <QAbstractTableModel>
 #include <QTimer>

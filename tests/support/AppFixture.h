@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/App.h"
+#include "app/App.h"
 #include "support/FakeClock.h"
 #include "support/Fakes.h"
 #include "support/TempDir.h"

@@ -1,6 +1,6 @@
 #include "support/FakeClock.h"
 
-#include "shell/DateTime.h"
+#include "base/DateTime.h"
 
 namespace sentrel::test {
 

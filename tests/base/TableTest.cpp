@@ -1,4 +1,4 @@
-#include "shell/Table.h"
+#include "base/Table.h"
 
 #include "scheduler/TaskList.h"
 #include "support/Rows.h"

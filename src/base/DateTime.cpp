@@ -1,4 +1,4 @@
-#include "shell/DateTime.h"
+#include "base/DateTime.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/TableObserver.h"
+#include "base/TableObserver.h"
 
 #include <cstddef>
 #include <optional>
