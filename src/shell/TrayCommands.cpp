@@ -26,8 +26,16 @@ void TrayCommands::exitCommand(const std::function<void()>& shutdown)
 
 void TrayCommands::windowMinimized()
 {
-    if (view_ && tray_.isAvailable())
+    // While the editor is open the tray ignores clicks, so a hidden window
+    // could not come back.
+    if (view_ && !state_.EditorOpen && tray_.isAvailable())
         view_->hideWindow();
+}
+
+void TrayCommands::closeRequested()
+{
+    if (view_)
+        putAway();
 }
 
 void TrayCommands::startHidden()

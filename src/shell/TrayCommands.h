@@ -29,8 +29,11 @@ public:
     // The menu's "&Exit": shuts down with no question.
     void exitCommand(const std::function<void()>& shutdown);
 
-    // The window was minimized, by its minimize box or by a close request.
+    // The window was minimized by its minimize box.
     void windowMinimized();
+    // The close box: hidden at once where a tray can bring it back, so no
+    // late iconic state from the window manager can undo the next show.
+    void closeRequested();
     // Start-up with "1" on the command line.
     void startHidden();
     // The tray went away or came back while the program runs.

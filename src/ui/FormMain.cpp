@@ -233,7 +233,7 @@ void FormMain::closeEvent(QCloseEvent* event)
     // The close box only minimizes; Exit ends the program.
     if (event->spontaneous()) {
         event->ignore();
-        showMinimized();
+        app_.trayCommands().closeRequested();
         return;
     }
     QWidget::closeEvent(event);
