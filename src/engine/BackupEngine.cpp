@@ -78,7 +78,8 @@ int EnsureDirectory(int dstFd, int dstError, const char* name, mode_t sourceMode
 // A listing of the directory, apart from the handle kept for the walk.
 DIR* ListingOf(int fd)
 {
-    const int copy = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A duplicate shares the position, which the walk's handle never uses.
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (copy < 0)
         return nullptr;
     DIR* dir = ::fdopendir(copy);
