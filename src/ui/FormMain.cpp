@@ -227,6 +227,9 @@ void FormMain::optionsChanged()
 }
 
 void FormMain::scheduleStateChanged(bool) { }
+void FormMain::setScheduleTimers(bool) { }
+void FormMain::openProjectEditor() { }
+void FormMain::showTasksTab() { }
 
 void FormMain::closeEvent(QCloseEvent* event)
 {

@@ -33,6 +33,9 @@ public:
     bool isWindowVisible() const override;
     void optionsChanged() override;
     void scheduleStateChanged(bool running) override;
+    void setScheduleTimers(bool on) override;
+    void openProjectEditor() override;
+    void showTasksTab() override;
 
     QTabWidget* tabs() const { return tabs_; }
     QTreeView* projectView() const { return LVProj; }

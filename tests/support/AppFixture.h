@@ -24,6 +24,7 @@ struct AppFixture {
     FakeAutostart autostart { &journal };
     FakeTray tray { &journal };
     FakeDialogs dialogs { &journal };
+    FakeFolderPicker picker { &journal };
     FakeSound sound;
     FakeUrlOpener urls;
     FakeProcess process { &journal };

@@ -28,8 +28,7 @@ public:
     bool isAvailable() const override;
     void showBalloon(std::string_view text, std::string_view title, BalloonIcon icon) override;
 
-    // Off while the project editor is open.
-    void setMenuEnabled(bool enabled);
+    void setMenuEnabled(bool enabled) override;
 
     QSystemTrayIcon* icon() const { return icon_; }
 
