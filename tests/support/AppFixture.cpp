@@ -12,12 +12,22 @@ AppFixture::AppFixture()
 App& AppFixture::restart()
 {
     app.reset();
-    Services services { clock,     settings,
-                        autostart, tray,
-                        dialogs,   picker,
-                        sound,     urls,
-                        process,   [this] { ++yields; },
-                        ".",       WebPages { "https://home.example/", "https://home.example/new" },
+    Services services { clock,
+                        settings,
+                        autostart,
+                        tray,
+                        dialogs,
+                        picker,
+                        sound,
+                        urls,
+                        process,
+                        [this] {
+                            ++yields;
+                            if (onYield)
+                                onYield();
+                        },
+                        ".",
+                        WebPages { "https://home.example/", "https://home.example/new" },
                         {} };
     app = std::make_unique<App>(services, MakeAppPaths(dataDir.path()));
     app->setView(&view);

@@ -30,6 +30,7 @@ struct AppFixture {
     FakeProcess process { &journal };
     FakeView view { &journal };
     int yields = 0;
+    std::function<void()> onYield; // runs at every yield of a backup
     std::unique_ptr<App> app;
 };
 
