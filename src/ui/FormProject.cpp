@@ -183,10 +183,20 @@ QGroupBox* FormProject::makeSchedule()
         connect(box, &QCheckBox::toggled, this, [this, d](bool on) { state_.monthDays[std::size_t(d)] = on; });
         month->addWidget(box, (d - 1) / 8, (d - 1) % 8);
     }
+    // One place for all panels, as large as the largest, so the dialog keeps
+    // its size whichever is shown.
+    auto* panels = new QWidget(Frame1);
+    auto* stack = new QVBoxLayout(panels);
+    stack->setContentsMargins(0, 0, 0, 0);
+    QSize largest;
     for (QWidget* panel : PicS) {
+        largest = largest.expandedTo(panel->sizeHint());
         panel->hide();
-        right->addWidget(panel);
+        stack->addWidget(panel);
     }
+    stack->addStretch();
+    panels->setMinimumSize(largest);
+    right->addWidget(panels);
 
     Frame2 = new QGroupBox(tr(" Start backup "), Frame1);
     auto* start = new QHBoxLayout(Frame2);

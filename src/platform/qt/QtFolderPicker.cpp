@@ -25,8 +25,7 @@ void QtFolderPicker::BrowseForFolder(std::string_view title, std::string_view in
     dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     const QString initial = Text(initialFolder);
-    if (QFileInfo(initial).isDir())
-        dialog->setDirectory(initial);
+    dialog->setDirectory(QFileInfo(initial).isDir() ? initial : QDir::homePath());
     dialog->setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
 
     QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, answer = std::move(answer)](int result) {

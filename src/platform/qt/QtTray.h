@@ -28,7 +28,8 @@ public:
     bool isAvailable() const override;
     void showBalloon(std::string_view text, std::string_view title, BalloonIcon icon) override;
 
-    void setMenuEnabled(bool enabled) override;
+    // Off while the project editor is open.
+    void setMenuEnabled(bool enabled);
 
     QSystemTrayIcon* icon() const { return icon_; }
 
