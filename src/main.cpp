@@ -5,6 +5,7 @@
 #include "platform/qt/DesktopAutostart.h"
 #include "platform/qt/LocaleDateParser.h"
 #include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtFolderPicker.h"
 #include "platform/qt/QtProcessControl.h"
 #include "platform/qt/QtSettingsStore.h"
 #include "platform/qt/QtTray.h"
@@ -71,6 +72,7 @@ int main(int argc, char** argv)
     DesktopAutostart autostart(QCoreApplication::applicationFilePath().toStdString());
     QtTray tray;
     QtDialogs dialogs;
+    QtFolderPicker picker;
     CanberraSound sound;
     QtUrlOpener urls;
     QtProcessControl process(instance);
@@ -80,6 +82,7 @@ int main(int argc, char** argv)
                         autostart,
                         tray,
                         dialogs,
+                        picker,
                         sound,
                         urls,
                         process,

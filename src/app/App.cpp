@@ -29,6 +29,10 @@ App::App(Services services, AppPaths paths)
     , scheduler_(tasks_, projects_, log_, balloons_, state_, s_.clock, backupRun_)
     , trayCommands_(state_, s_.tray)
     , updateReminder_(s_.settings, s_.clock, s_.dialogs, s_.urls, state_, s_.pages, s_.localeDate)
+    , commands_(Commands::Context { state_, projects_, tasks_, log_, balloons_, s_.dialogs, s_.clock,
+                                    paths_.ProjectFile, [this] { Exit(); } })
+    , editor_(ProjectEditor::Context { state_, projects_, tasks_, s_.clock, s_.dialogs, s_.picker, s_.tray,
+                                       paths_.ProjectFile })
 {
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "app/Commands.h"
+#include "app/ProjectEditor.h"
 #include "engine/BackupRun.h"
 #include "engine/IgnoreList.h"
 #include "platform/Autostart.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/FolderPicker.h"
 #include "platform/ProcessControl.h"
 #include "platform/SettingsStore.h"
 #include "platform/Sound.h"
@@ -35,6 +38,7 @@ struct Services {
     Autostart& autostart;
     Tray& tray;
     Dialogs& dialogs;
+    FolderPicker& picker;
     Sound& sound;
     UrlOpener& urls;
     ProcessControl& process;
@@ -54,6 +58,7 @@ public:
     {
         view_ = view;
         trayCommands_.setView(view);
+        commands_.setView(view);
     }
 
     void Startup(std::string_view commandLine);
@@ -72,6 +77,8 @@ public:
     Scheduler& scheduler() { return scheduler_; }
     TrayCommands& trayCommands() { return trayCommands_; }
     UpdateReminder& updateReminder() { return updateReminder_; }
+    Commands& commands() { return commands_; }
+    ProjectEditor& editor() { return editor_; }
 
 private:
     Services s_;
@@ -88,6 +95,8 @@ private:
     Scheduler scheduler_;
     TrayCommands trayCommands_;
     UpdateReminder updateReminder_;
+    Commands commands_;
+    ProjectEditor editor_;
     bool shuttingDown_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "base/TableObserver.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <utility>
@@ -68,6 +69,16 @@ public:
         fn(rows_[i]);
         if (observer_)
             observer_->rowChanged(i);
+    }
+
+    // Re-orders every row, keeping the order of equal ones.
+    template <class Less> void sortRows(Less less)
+    {
+        if (observer_)
+            observer_->beginReset();
+        std::stable_sort(rows_.begin(), rows_.end(), less);
+        if (observer_)
+            observer_->endReset();
     }
 
     // Changes a part no view shows (a tag, the selection) without telling

@@ -15,6 +15,8 @@ public:
     // Whether the desktop has a notification area to hide into.
     virtual bool isAvailable() const = 0;
     virtual void showBalloon(std::string_view text, std::string_view title, BalloonIcon icon) = 0;
+    // Off while the project editor is open; a tray without a menu ignores it.
+    virtual void setMenuEnabled(bool) { }
 };
 
 } // namespace sentrel

@@ -1,14 +1,24 @@
 #include "ui/FormMain.h"
 
 #include "app/App.h"
+#include "app/CommandIds.h"
+#include "ui/ElidedTextTooltip.h"
+#include "ui/FormProject.h"
+#include "ui/IgnoreListModel.h"
 #include "ui/LogTableModel.h"
 #include "ui/ProjectTableModel.h"
 #include "ui/TaskTableModel.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QTreeView>
@@ -22,12 +32,12 @@ FormMain::FormMain(App& app, QWidget* parent)
     , projectModel_(new ProjectTableModel(app.projects(), this))
     , taskModel_(new TaskTableModel(app.tasks(), this))
     , logModel_(new LogTableModel(app.log(), this))
+    , ignoreModel_(new IgnoreListModel(app.ignoreList(), this))
 {
     setWindowTitle(QStringLiteral("Sentrel"));
     resize(747, 461);
 
     tabs_ = new QTabWidget(this);
-    tabs_->setDocumentMode(false);
     tabs_->addTab(makeProjectsPage(), tr("Projects"));
     tabs_->addTab(makeTasksPage(), tr("Today's tasks"));
     tabs_->addTab(makeLogPage(), tr("Log"));
@@ -56,16 +66,19 @@ FormMain::~FormMain()
     app_.setView(nullptr);
 }
 
-QTreeView* FormMain::makeList(TableModel* model, QWidget* parent)
+QTreeView* FormMain::makeList(TableModel* model, const QString& name, QWidget* parent)
 {
     auto* view = new QTreeView(parent);
+    view->setAccessibleName(name);
     view->setModel(model);
+    view->setItemDelegate(new ElidedTextTooltip(view));
     view->setRootIsDecorated(false);
     view->setItemsExpandable(false);
     view->setUniformRowHeights(true);
     view->setAllColumnsShowFocus(true);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->header()->setStretchLastSection(true);
+    view->header()->setSectionsMovable(false);
     const double scale = logicalDpiX() / 96.0;
     const QFontMetrics metrics(view->font());
     for (int i = 0; i < int(model->columns().size()); ++i) {
@@ -88,6 +101,17 @@ void FormMain::syncSelection(QTreeView* view)
     }
 }
 
+// After a re-order the view shows the row the user had selected.
+void FormMain::showCoreSelection(QTreeView* view)
+{
+    const auto selected = app_.projects().selectedIndex();
+    if (view != LVProj || !selected)
+        return;
+    const QModelIndex index = projectModel_->index(int(*selected), 0);
+    view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view->scrollTo(index);
+}
+
 void FormMain::LayOut(QWidget* page, QToolBar* toolbar, QTreeView* list)
 {
     auto* layout = new QVBoxLayout(page);
@@ -98,18 +122,72 @@ void FormMain::LayOut(QWidget* page, QToolBar* toolbar, QTreeView* list)
     layout->addWidget(list);
 }
 
+QToolBar* FormMain::makeToolbar(const QString& name, QWidget* page)
+{
+    auto* toolbar = new QToolBar(name, page);
+    toolbar->setAccessibleName(name);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolbar->setIconSize(QSize(16, 16));
+    return toolbar;
+}
+
+QAction* FormMain::addCommand(QToolBar* toolbar, int id, const QString& caption, const char* themeIcon,
+                              int fallbackIcon, bool main)
+{
+    const QIcon icon
+        = QIcon::fromTheme(QLatin1String(themeIcon), style()->standardIcon(QStyle::StandardPixmap(fallbackIcon)));
+    QAction* action = toolbar->addAction(icon, caption);
+    action->setData(id);
+    connect(action, &QAction::triggered, this, [this, id, main] {
+        if (main)
+            app_.commands().MainToolbar(id);
+        else
+            app_.commands().SubToolbar(id);
+    });
+    (main ? mainActions_ : subActions_).append(action);
+    return action;
+}
+
+QAction* FormMain::mainAction(int id) const
+{
+    for (QAction* action : mainActions_) {
+        if (action->data().toInt() == id)
+            return action;
+    }
+    return nullptr;
+}
+
+QAction* FormMain::subAction(int id) const
+{
+    for (QAction* action : subActions_) {
+        if (action->data().toInt() == id)
+            return action;
+    }
+    return nullptr;
+}
+
 QWidget* FormMain::makeProjectsPage()
 {
     auto* page = new QWidget;
-    auto* toolbar = new QToolBar(QStringLiteral("maintoolbar"), page);
-    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    for (const QString& caption : { tr("Add"), tr("Remove"), tr("Edit"), tr("Backup Now") })
-        toolbar->addAction(caption)->setEnabled(false);
-    toolbar->addAction(tr("Exit"), this, [this] { app_.Exit(); });
+    QToolBar* toolbar = makeToolbar(tr("Project commands"), page);
+    addCommand(toolbar, ID_ADD, tr("Add"), "list-add", QStyle::SP_FileDialogNewFolder, true);
+    addCommand(toolbar, ID_REMOVE, tr("Remove"), "list-remove", QStyle::SP_TrashIcon, true);
+    addCommand(toolbar, ID_EDIT, tr("Edit"), "document-properties", QStyle::SP_FileDialogDetailedView, true);
+    addCommand(toolbar, ID_BACKUPNOW, tr("Backup Now"), "document-save", QStyle::SP_DialogSaveButton, true);
+    addCommand(toolbar, ID_EXIT, tr("Exit"), "application-exit", QStyle::SP_DialogCloseButton, true);
 
-    LVProj = makeList(projectModel_, page);
+    LVProj = makeList(projectModel_, tr("Projects"), page);
     LVProj->setSelectionMode(QAbstractItemView::SingleSelection);
+    LVProj->header()->setSectionsClickable(true);
     connect(LVProj->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { syncSelection(LVProj); });
+    connect(LVProj, &QTreeView::doubleClicked, this, [this] { app_.commands().EditProject(); });
+    connect(LVProj->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+        app_.commands().SortProjects(column);
+        LVProj->header()->setSortIndicatorShown(true);
+        LVProj->header()->setSortIndicator(column,
+                                           app_.projects().sortAscending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+    });
+    connect(projectModel_, &QAbstractItemModel::modelReset, this, [this] { showCoreSelection(LVProj); });
 
     LayOut(page, toolbar, LVProj);
     return page;
@@ -118,12 +196,13 @@ QWidget* FormMain::makeProjectsPage()
 QWidget* FormMain::makeTasksPage()
 {
     auto* page = new QWidget;
-    auto* toolbar = new QToolBar(QStringLiteral("Subtoolbar"), page);
-    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    for (const QString& caption : { tr("Start Schedule"), tr("Stop Schedule"), tr("Remove Task") })
-        toolbar->addAction(caption)->setEnabled(false);
+    QToolBar* toolbar = makeToolbar(tr("Schedule commands"), page);
+    addCommand(toolbar, ID_STARTSCHEDULE, tr("Start Schedule"), "media-playback-start", QStyle::SP_MediaPlay, false)
+        ->setEnabled(false);
+    addCommand(toolbar, ID_STOPSCHEDULE, tr("Stop Schedule"), "media-playback-stop", QStyle::SP_MediaStop, false);
+    addCommand(toolbar, ID_REMOVETASK, tr("Remove Task"), "edit-delete", QStyle::SP_TrashIcon, false);
 
-    LVTask = makeList(taskModel_, page);
+    LVTask = makeList(taskModel_, tr("Today's tasks"), page);
     LVTask->setSelectionMode(QAbstractItemView::ExtendedSelection);
     connect(LVTask->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { syncSelection(LVTask); });
 
@@ -134,27 +213,91 @@ QWidget* FormMain::makeTasksPage()
 QWidget* FormMain::makeLogPage()
 {
     auto* page = new QWidget;
-    LVLog = makeList(logModel_, page);
+    LVLog = makeList(logModel_, tr("Log"), page);
     LVLog->setSelectionMode(QAbstractItemView::SingleSelection);
     LayOut(page, nullptr, LVLog);
     return page;
 }
 
+QWidget* FormMain::makeIgnoreEditor(QWidget* page)
+{
+    auto* Frame4 = new QGroupBox(tr("Don't backup these files:"), page);
+    auto* layout = new QVBoxLayout(Frame4);
+    List1 = new QListView(Frame4);
+    List1->setAccessibleName(tr("Files not backed up"));
+    List1->setModel(ignoreModel_);
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    List1->installEventFilter(this);
+    layout->addWidget(List1);
+
+    auto* row = new QHBoxLayout;
+    Text1 = new QLineEdit(tr("Input filename here then press \"+\" or Enter"), Frame4);
+    Text1->setAccessibleName(tr("File name or *.extension to leave out"));
+    Text1->installEventFilter(this);
+    connect(Text1, &QLineEdit::returnPressed, this, &FormMain::addIgnoreEntry);
+    auto* CmdAddFile = new QPushButton(QStringLiteral("+"), Frame4);
+    CmdAddFile->setAccessibleName(tr("Add file name"));
+    CmdAddFile->setToolTip(tr("Add file name"));
+    CmdAddFile->setFocusPolicy(Qt::NoFocus);
+    connect(CmdAddFile, &QPushButton::clicked, this, &FormMain::addIgnoreEntry);
+    auto* CmdRemoveFile = new QPushButton(QStringLiteral("-"), Frame4);
+    CmdRemoveFile->setAccessibleName(tr("Remove file name"));
+    CmdRemoveFile->setToolTip(tr("Remove the selected file name"));
+    connect(CmdRemoveFile, &QPushButton::clicked, this, &FormMain::removeIgnoreEntry);
+    for (QPushButton* button : { CmdAddFile, CmdRemoveFile })
+        button->setFixedWidth(button->sizeHint().height() + 8);
+    row->addWidget(Text1);
+    row->addWidget(CmdAddFile);
+    row->addWidget(CmdRemoveFile);
+    layout->addLayout(row);
+    return Frame4;
+}
+
+void FormMain::addIgnoreEntry()
+{
+    const IgnoreAdd outcome = app_.ignoreList().AddEntry(Text1->text().toStdString());
+    switch (outcome.result) {
+    case IgnoreAddResult::Added:
+        Text1->clear();
+        break;
+    case IgnoreAddResult::HasQuote:
+        Text1->setFocus(Qt::OtherFocusReason);
+        break;
+    case IgnoreAddResult::Empty:
+    case IgnoreAddResult::Duplicate:
+        Text1->setText(QString::fromStdString(outcome.text));
+        break;
+    }
+}
+
+void FormMain::removeIgnoreEntry()
+{
+    const QModelIndexList selected = List1->selectionModel()->selectedRows();
+    for (std::size_t i = 0; i < app_.ignoreList().size(); ++i)
+        app_.ignoreList().setSelected(i, !selected.isEmpty() && selected.constFirst().row() == int(i));
+    app_.ignoreList().RemoveSelected();
+}
+
 QWidget* FormMain::makeOptionsPage()
 {
     auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
+    auto* columns = new QHBoxLayout(page);
+    columns->addWidget(makeIgnoreEditor(page), 1);
+
+    auto* options = new QVBoxLayout;
     const auto addOption = [&](const QString& caption, bool Options::*option) {
         auto* box = new QCheckBox(caption, page);
         connect(box, &QCheckBox::toggled, this, [this, option](bool checked) { app_.options().*option = checked; });
-        layout->addWidget(box);
+        options->addWidget(box);
         return box;
     };
     CheckStart = addOption(tr("Start with the desktop session"), &Options::startWithSession);
     CheckSound = addOption(tr("Play sound when backup finished"), &Options::playSound);
     CheckBalloon = addOption(tr("Enable tray balloon notification"), &Options::showBalloon);
     CheckLog = addOption(tr("Log to file"), &Options::saveLog);
-    layout->addStretch();
+    options->addStretch();
+    columns->addLayout(options);
     optionsChanged();
     return page;
 }
@@ -165,6 +308,7 @@ QWidget* FormMain::makeAboutPage()
     auto* layout = new QVBoxLayout(page);
     auto* picture = new QLabel(page);
     picture->setPixmap(windowIcon().pixmap(64, 64));
+    picture->setAccessibleName(tr("Sentrel icon"));
     auto* name = new QLabel(QStringLiteral("Sentrel"), page);
     QFont font = name->font();
     font.setPointSizeF(font.pointSizeF() * 1.8);
@@ -177,6 +321,7 @@ QWidget* FormMain::makeAboutPage()
     auto* Label4 = new QLabel(page);
     const QString homePage = QString::fromStdString(app_.updateReminder().homePage());
     Label4->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(homePage.toHtmlEscaped()));
+    Label4->setAccessibleName(tr("Home page: %1").arg(homePage));
     Label4->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     connect(Label4, &QLabel::linkActivated, this, [this] { app_.updateReminder().OpenHomePage(); });
     layout->addWidget(Label4, 0, Qt::AlignHCenter);
@@ -226,7 +371,36 @@ void FormMain::optionsChanged()
     }
 }
 
-void FormMain::scheduleStateChanged(bool) { }
+void FormMain::scheduleStateChanged(bool running)
+{
+    taskModel_->setGreyed(!running);
+    subAction(ID_STARTSCHEDULE)->setEnabled(!running);
+    subAction(ID_STOPSCHEDULE)->setEnabled(running);
+}
+
+void FormMain::setScheduleTimers(bool on)
+{
+    for (QTimer* timer : { &TimerMain, &TimerBackup }) {
+        if (on)
+            timer->start();
+        else
+            timer->stop();
+    }
+}
+
+void FormMain::openProjectEditor()
+{
+    // Window-modal and not waited for: a backup that yields to the event
+    // loop goes on while the editor is open.
+    auto* editor = new FormProject(app_.editor(), this);
+    editor->setWindowModality(Qt::WindowModal);
+    editor->open();
+}
+
+void FormMain::showTasksTab()
+{
+    tabs_->setCurrentIndex(1);
+}
 
 void FormMain::closeEvent(QCloseEvent* event)
 {
@@ -237,6 +411,19 @@ void FormMain::closeEvent(QCloseEvent* event)
         return;
     }
     QWidget::closeEvent(event);
+}
+
+bool FormMain::eventFilter(QObject* watched, QEvent* event)
+{
+    // The hint in the box goes at its first focus and never comes back.
+    if (watched == Text1 && event->type() == QEvent::FocusIn && !text1Focused_) {
+        text1Focused_ = true;
+        Text1->clear();
+    }
+    if (watched == List1 && event->type() == QEvent::KeyRelease
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete)
+        removeIgnoreEntry();
+    return QWidget::eventFilter(watched, event);
 }
 
 void FormMain::changeEvent(QEvent* event)

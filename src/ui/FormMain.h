@@ -5,18 +5,22 @@
 #include <QTimer>
 #include <QWidget>
 
-class QTabWidget;
-class QTreeView;
+class QAction;
 class QCheckBox;
+class QLineEdit;
+class QListView;
+class QTabWidget;
 class QToolBar;
+class QTreeView;
 
 namespace sentrel {
 
 class App;
-class ProjectTableModel;
-class TaskTableModel;
+class IgnoreListModel;
 class LogTableModel;
+class ProjectTableModel;
 class TableModel;
+class TaskTableModel;
 
 class FormMain final : public QWidget, public MainWindowView {
     Q_OBJECT
@@ -33,15 +37,25 @@ public:
     bool isWindowVisible() const override;
     void optionsChanged() override;
     void scheduleStateChanged(bool running) override;
+    void setScheduleTimers(bool on) override;
+    void openProjectEditor() override;
+    void showTasksTab() override;
 
     QTabWidget* tabs() const { return tabs_; }
     QTreeView* projectView() const { return LVProj; }
     QTreeView* taskView() const { return LVTask; }
     QTreeView* logView() const { return LVLog; }
+    QListView* ignoreView() const { return List1; }
+    QLineEdit* ignoreText() const { return Text1; }
+    // The toolbar button of a command id (the two toolbars share ids).
+    QAction* mainAction(int id) const;
+    QAction* subAction(int id) const;
+    bool timersRunning() const { return TimerMain.isActive() && TimerBackup.isActive(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* makeProjectsPage();
@@ -49,18 +63,31 @@ private:
     QWidget* makeLogPage();
     QWidget* makeOptionsPage();
     QWidget* makeAboutPage();
-    QTreeView* makeList(TableModel* model, QWidget* parent);
+    QWidget* makeIgnoreEditor(QWidget* page);
+    QToolBar* makeToolbar(const QString& name, QWidget* page);
+    QAction* addCommand(QToolBar* toolbar, int id, const QString& caption, const char* themeIcon, int fallbackIcon,
+                        bool main);
+    QTreeView* makeList(TableModel* model, const QString& name, QWidget* parent);
     static void LayOut(QWidget* page, QToolBar* toolbar, QTreeView* list);
     void syncSelection(QTreeView* view);
+    void showCoreSelection(QTreeView* view);
+    void addIgnoreEntry();
+    void removeIgnoreEntry();
 
     App& app_;
     ProjectTableModel* projectModel_;
     TaskTableModel* taskModel_;
     LogTableModel* logModel_;
+    IgnoreListModel* ignoreModel_;
     QTabWidget* tabs_ = nullptr;
     QTreeView* LVProj = nullptr;
     QTreeView* LVTask = nullptr;
     QTreeView* LVLog = nullptr;
+    QListView* List1 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    bool text1Focused_ = false;
+    QList<QAction*> mainActions_;
+    QList<QAction*> subActions_;
     QCheckBox* CheckStart = nullptr;
     QCheckBox* CheckSound = nullptr;
     QCheckBox* CheckBalloon = nullptr;

@@ -18,10 +18,7 @@ ProjectTableModel::ProjectTableModel(ProjectTable& table, QObject* parent)
 
 QString ProjectTableModel::cellText(std::size_t row, int column) const
 {
-    const ProjectRecord& r = table_.at(row).record;
-    const std::string* fields[] = { &r.ProjectName,   &r.ScheduleType, &r.Source,          &r.Destination,
-                                    &r.IncludeSubdir, &r.StartTime,    &r.OverwriteOption, &r.Remark };
-    return QString::fromStdString(*fields[column]);
+    return QString::fromStdString(ProjectTable::Column(table_.at(row).record, column));
 }
 
 } // namespace sentrel

@@ -55,7 +55,7 @@ QVariant TableModel::data(const QModelIndex& index, int role) const
     case Qt::DecorationRole:
         return decoration(row, index.column());
     default:
-        return {};
+        return otherData(row, index.column(), role);
     }
 }
 

@@ -56,6 +56,7 @@ public:
 protected:
     virtual QString cellText(std::size_t row, int column) const = 0;
     virtual QVariant decoration(std::size_t, int) const { return {}; }
+    virtual QVariant otherData(std::size_t, int, int) const { return {}; }
 
 private:
     TableModel(std::vector<ColumnSpec> columns, std::function<std::size_t()> coreRowCount,

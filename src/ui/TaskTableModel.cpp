@@ -1,6 +1,8 @@
 #include "ui/TaskTableModel.h"
 
+#include <QGuiApplication>
 #include <QPainter>
+#include <QPalette>
 #include <QPixmap>
 
 namespace sentrel {
@@ -44,6 +46,41 @@ QVariant TaskTableModel::decoration(std::size_t row, int column) const
         return {};
     const auto image = std::size_t(tasks_.at(row).Image);
     return image < images_.size() && image != 0 ? QVariant(images_[image]) : QVariant();
+}
+
+} // namespace sentrel
+
+namespace sentrel {
+
+void TaskTableModel::setGreyed(bool greyed)
+{
+    if (greyed_ == greyed)
+        return;
+    greyed_ = greyed;
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), { Qt::ForegroundRole });
+}
+
+QVariant TaskTableModel::otherData(std::size_t row, int column, int role) const
+{
+    if (role == Qt::ForegroundRole && greyed_)
+        return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+    // The state dot, for those who cannot see it.
+    if ((role == Qt::AccessibleDescriptionRole || role == Qt::ToolTipRole) && column == 0) {
+        switch (tasks_.at(row).Image) {
+        case TaskImage::Waiting:
+            return tr("Waiting");
+        case TaskImage::Running:
+            return tr("Running");
+        case TaskImage::Finished:
+            return tr("Finished");
+        case TaskImage::Failed:
+            return tr("Failed");
+        case TaskImage::None:
+            return tr("Queued");
+        }
+    }
+    return {};
 }
 
 } // namespace sentrel

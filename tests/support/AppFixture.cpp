@@ -17,10 +17,15 @@ App& AppFixture::restart()
                         autostart,
                         tray,
                         dialogs,
+                        picker,
                         sound,
                         urls,
                         process,
-                        [this] { ++yields; },
+                        [this] {
+                            ++yields;
+                            if (onYield)
+                                onYield();
+                        },
                         ".",
                         WebPages { "https://home.example/", "https://home.example/new" },
                         {} };

@@ -24,11 +24,13 @@ struct AppFixture {
     FakeAutostart autostart { &journal };
     FakeTray tray { &journal };
     FakeDialogs dialogs { &journal };
+    FakeFolderPicker picker { &journal };
     FakeSound sound;
     FakeUrlOpener urls;
     FakeProcess process { &journal };
     FakeView view { &journal };
     int yields = 0;
+    std::function<void()> onYield; // runs at every yield of a backup
     std::unique_ptr<App> app;
 };
 

@@ -2,6 +2,7 @@
 
 #include "platform/Autostart.h"
 #include "platform/Dialogs.h"
+#include "platform/FolderPicker.h"
 #include "platform/ProcessControl.h"
 #include "platform/SettingsStore.h"
 #include "platform/Sound.h"
@@ -86,6 +87,7 @@ public:
     {
         balloons.push_back({ std::string(text), std::string(title), icon });
     }
+    void setMenuEnabled(bool enabled) override { note(enabled ? "tray.menu on" : "tray.menu off"); }
 
     bool available = true;
     bool iconShown = false;
@@ -122,6 +124,24 @@ public:
     std::vector<ShownMessage> shown;
 };
 
+// Answers at once, as scripted; cancels when out of answers.
+class FakeFolderPicker final : public FolderPicker, Noting {
+public:
+    using Noting::Noting;
+    void BrowseForFolder(std::string_view title, std::string_view initialFolder, Answer answer) override
+    {
+        note("picker " + std::string(title) + " at " + std::string(initialFolder));
+        std::string chosen;
+        if (!answers.empty()) {
+            chosen = answers.front();
+            answers.pop_front();
+        }
+        answer(chosen);
+    }
+
+    std::deque<std::string> answers;
+};
+
 class FakeSound final : public Sound {
 public:
     void playExclamation() override { ++played; }
@@ -151,6 +171,9 @@ public:
     bool isWindowVisible() const override { return visible; }
     void optionsChanged() override { note("view.options"); }
     void scheduleStateChanged(bool running) override { note(running ? "view.running" : "view.stopped"); }
+    void setScheduleTimers(bool on) override { note(on ? "view.timers on" : "view.timers off"); }
+    void openProjectEditor() override { note("view.editor"); }
+    void showTasksTab() override { note("view.tasks tab"); }
 
     bool visible = false;
     bool minimized = false;

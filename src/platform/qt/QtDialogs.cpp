@@ -1,19 +1,28 @@
 #include "platform/qt/QtDialogs.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 namespace sentrel {
 
 namespace {
+// Message texts break lines with CR LF; Qt draws the CR.
 QString Text(std::string_view text)
 {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+    return QString::fromUtf8(text.data(), qsizetype(text.size())).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 } // namespace
 
+QWidget* QtDialogs::owner() const
+{
+    // Over the editor while it is open, else over the main window.
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal ? modal : owner_;
+}
+
 bool QtDialogs::ask(std::string_view text, std::string_view title)
 {
-    QMessageBox box(QMessageBox::Question, Text(title), Text(text), QMessageBox::Yes | QMessageBox::No, owner_);
+    QMessageBox box(QMessageBox::Question, Text(title), Text(text), QMessageBox::Yes | QMessageBox::No, owner());
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -22,7 +31,7 @@ void QtDialogs::message(std::string_view text, std::string_view title, MessageIc
     const QMessageBox::Icon kind = icon == MessageIcon::Error ? QMessageBox::Critical
         : icon == MessageIcon::Warning                        ? QMessageBox::Warning
                                                               : QMessageBox::Information;
-    QMessageBox box(kind, Text(title), Text(text), QMessageBox::Ok, owner_);
+    QMessageBox box(kind, Text(title), Text(text), QMessageBox::Ok, owner());
     box.exec();
 }
 

@@ -14,6 +14,8 @@ public:
     void message(std::string_view text, std::string_view title, MessageIcon icon) override;
 
 private:
+    QWidget* owner() const;
+
     QWidget* owner_ = nullptr;
 };
 

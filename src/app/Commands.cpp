@@ -1,0 +1,130 @@
+#include "app/Commands.h"
+
+#include "app/CommandIds.h"
+#include "projects/ProjectListFile.h"
+
+namespace sentrel {
+
+void Commands::MainToolbar(int id)
+{
+    switch (id) {
+    case ID_ADD:
+        return AddProject();
+    case ID_REMOVE:
+        return RemoveProject();
+    case ID_EDIT:
+        return EditProject();
+    case ID_BACKUPNOW:
+        return BackupNow();
+    case ID_EXIT:
+        if (c_.exit)
+            c_.exit();
+        return;
+    default:
+        return;
+    }
+}
+
+void Commands::SubToolbar(int id)
+{
+    switch (id) {
+    case ID_STARTSCHEDULE:
+    case ID_STOPSCHEDULE:
+        return StartStopSchedule();
+    case ID_REMOVETASK:
+        return RemoveTask();
+    default:
+        return;
+    }
+}
+
+void Commands::openEditor(const char* mode)
+{
+    c_.state.EditMode = mode;
+    if (view_)
+        view_->openProjectEditor();
+}
+
+void Commands::AddProject()
+{
+    openEditor("add");
+}
+
+void Commands::EditProject()
+{
+    if (c_.projects.empty() || !c_.projects.selectedIndex())
+        return;
+    openEditor("edit");
+}
+
+void Commands::RemoveProject()
+{
+    const auto selected = c_.projects.selectedIndex();
+    if (!selected)
+        return;
+    const std::string name = c_.projects.at(*selected).record.ProjectName;
+    if (!c_.dialogs.ask("Do you want to remove the project: " + name + "?", "Confirm"))
+        return;
+    c_.tasks.removeIf([&](const TodayTask& row) { return row.ProjectName == name; });
+    // The question let other events run: find the row again.
+    const auto row = c_.projects.selectedIndex();
+    if (row && c_.projects.at(*row).record.ProjectName == name)
+        c_.projects.removeAt(*row);
+    SaveProjectList(c_.projectFile, c_.projects);
+}
+
+void Commands::SortProjects(int column)
+{
+    c_.projects.SortBy(column);
+}
+
+void Commands::BackupNow()
+{
+    if (c_.projects.empty()) {
+        c_.dialogs.message("Please add a project", kAppTitle, MessageIcon::Information);
+        return;
+    }
+    const auto selected = c_.projects.selectedIndex();
+    if (!selected || c_.projects.at(*selected).record.ProjectName.empty()) {
+        c_.dialogs.message("Please select a project", kAppTitle, MessageIcon::Information);
+        return;
+    }
+    const ProjectRecord project = c_.projects.at(*selected).record;
+    const std::string question = "Do you want to start project '" + project.ProjectName
+        + "' now?\r\nSource: " + project.Source + "\r\nDestination: " + project.Destination;
+    if (!c_.dialogs.ask(question, kAppTitle))
+        return;
+
+    TodayTask row;
+    row.ProjectName = project.ProjectName;
+    row.StartTime = NowText(c_.clock);
+    row.Tag = kTagNeedStart;
+    row.Image = TaskImage::None;
+    c_.tasks.appendTask(std::move(row));
+    if (view_)
+        view_->showTasksTab();
+}
+
+void Commands::StartStopSchedule()
+{
+    const bool start = !c_.state.ScheduleRunning;
+    if (view_)
+        view_->setScheduleTimers(start);
+    c_.state.ScheduleRunning = start;
+    const std::string_view text = start ? "Schedule started" : "Schedule stopped";
+    c_.balloons.TrayBalloon(text, kAppTitle, BalloonIcon::Information);
+    c_.log.AddLog(kProgramName, text);
+    if (view_)
+        view_->scheduleStateChanged(start);
+}
+
+void Commands::RemoveTask()
+{
+    if (c_.tasks.empty())
+        return;
+    if (!c_.dialogs.ask("Do you want to remove selected tasks?", "Confirm"))
+        return;
+    c_.tasks.removeIf([](const TodayTask& row) { return row.selected; });
+}
+
+} // namespace sentrel

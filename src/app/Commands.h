@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "projects/ProjectTable.h"
+#include "scheduler/TaskList.h"
+#include "shell/ActivityLog.h"
+#include "shell/AppState.h"
+#include "shell/Balloons.h"
+#include "shell/MainWindowView.h"
+
+#include <functional>
+#include <string>
+
+namespace sentrel {
+
+// The user's commands from the two toolbars and the project list.
+class Commands final {
+public:
+    struct Context {
+        AppState& state;
+        ProjectTable& projects;
+        TaskList& tasks;
+        ActivityLog& log;
+        Balloons& balloons;
+        Dialogs& dialogs;
+        const Clock& clock;
+        std::string projectFile;
+        std::function<void()> exit; // asks, then shuts down
+    };
+
+    explicit Commands(Context context)
+        : c_(std::move(context))
+    {
+    }
+
+    void setView(MainWindowView* view) { view_ = view; }
+
+    // By the pressed button's id; unknown ids do nothing.
+    void MainToolbar(int id);
+    void SubToolbar(int id);
+
+    void AddProject();
+    void EditProject();
+    void RemoveProject();
+    void SortProjects(int column);
+    void BackupNow();
+
+    void StartStopSchedule();
+    void RemoveTask();
+
+private:
+    void openEditor(const char* mode);
+
+    Context c_;
+    MainWindowView* view_ = nullptr;
+};
+
+} // namespace sentrel

@@ -1,0 +1,126 @@
+#include "app/ProjectEditor.h"
+
+#include "base/FileSystem.h"
+#include "projects/ProjectListFile.h"
+#include "scheduler/TodayTasks.h"
+#include "shell/ActivityLog.h"
+
+namespace sentrel {
+
+namespace {
+constexpr std::string_view kAdd = "add";
+constexpr std::string_view kEdit = "edit";
+
+// The folder to preselect: a trailing "/" goes, except the root's.
+std::string InitialFolder(std::string text)
+{
+    if (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+} // namespace
+
+const EditorState& ProjectEditor::Open(EditorView& view)
+{
+    view_ = &view;
+    ++opening_;
+    c_.state.EditorOpen = true;
+    c_.tray.setMenuEnabled(false);
+
+    state_ = EditorState {};
+    editedRow_.reset();
+    if (c_.state.EditMode == kEdit) {
+        editedRow_ = c_.projects.selectedIndex();
+        if (editedRow_)
+            state_ = EditorStateFor(c_.projects.at(*editedRow_).record);
+    }
+    return state_;
+}
+
+void ProjectEditor::Close()
+{
+    if (!view_)
+        return;
+    view_ = nullptr;
+    c_.state.EditorOpen = false;
+    c_.tray.setMenuEnabled(true);
+}
+
+std::string ProjectEditor::caption() const
+{
+    if (c_.state.EditMode == kAdd)
+        return "Add new project";
+    if (c_.state.EditMode == kEdit)
+        return "Edit project";
+    return std::string(kAppTitle);
+}
+
+void ProjectEditor::Browse(EditorField field)
+{
+    if (!view_)
+        return;
+    const bool source = field == EditorField::Source;
+    const std::string title = source ? "Please select the source directory" : "Please select the destination directory";
+    const unsigned opening = opening_;
+    c_.picker.BrowseForFolder(title, InitialFolder(source ? state_.source : state_.destination),
+                              [this, source, opening](std::string path) {
+                                  if (!view_ || opening != opening_ || path.empty())
+                                      return;
+                                  if (!DirExists(path)) {
+                                      c_.dialogs.message("Can not read " + path, "Error", MessageIcon::Error);
+                                      return;
+                                  }
+                                  (source ? state_.source : state_.destination) = std::move(path);
+                                  view_->showState(state_);
+                              });
+}
+
+void ProjectEditor::Save()
+{
+    if (!view_)
+        return;
+    auto outcome = CheckSave(state_, { c_.state.EditMode, c_.projects, editedRow_, DirExists });
+    view_->showState(state_);
+
+    if (auto* refusal = std::get_if<SaveRefusal>(&outcome)) {
+        c_.dialogs.message(refusal->text, refusal->title, refusal->icon);
+        if (!view_)
+            return;
+        switch (refusal->then) {
+        case AfterRefusal::Focus:
+            view_->focusField(refusal->focus);
+            break;
+        case AfterRefusal::BrowseSource:
+            BrowseSource();
+            break;
+        case AfterRefusal::BrowseDestination:
+            BrowseDestination();
+            break;
+        }
+        return;
+    }
+    Store(std::move(std::get<ProjectRecord>(outcome)));
+    if (EditorView* view = view_)
+        view->closeEditor();
+}
+
+void ProjectEditor::Store(ProjectRecord record)
+{
+    const std::string mode = c_.state.EditMode;
+    const bool adding = mode == kAdd;
+    const bool editing = mode == kEdit && editedRow_ && *editedRow_ < c_.projects.size();
+    if (adding || editing) {
+        const ProjectRecord added = record;
+        if (adding) {
+            c_.projects.addProject(std::move(record));
+        } else {
+            RemoveProjectTasks(c_.tasks, c_.projects);
+            c_.projects.replaceProject(*editedRow_, std::move(record));
+        }
+        AddProjectTasks(c_.tasks, c_.clock, NowText(c_.clock), added.ProjectName, added.StartTime, added.ScheduleType,
+                        added.Tag);
+    }
+    SaveProjectList(c_.projectFile, c_.projects);
+}
+
+} // namespace sentrel

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "base/TextFile.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/FolderPicker.h"
+#include "platform/Tray.h"
+#include "projects/EditorRules.h"
+#include "projects/ProjectTable.h"
+#include "scheduler/TaskList.h"
+#include "shell/AppState.h"
+
+#include <optional>
+#include <string>
+
+namespace sentrel {
+
+// What the editor asks of its dialog.
+class EditorView {
+public:
+    virtual ~EditorView() = default;
+    // The controls follow the state (after trimming, a chosen folder).
+    virtual void showState(const EditorState& state) = 0;
+    virtual void focusField(EditorField field) = 0;
+    // After a successful save.
+    virtual void closeEditor() = 0;
+};
+
+// One opening of the project editor, from its load to its close.
+class ProjectEditor final {
+public:
+    struct Context {
+        AppState& state;
+        ProjectTable& projects;
+        TaskList& tasks;
+        const Clock& clock;
+        Dialogs& dialogs;
+        FolderPicker& picker;
+        Tray& tray;
+        std::string projectFile;
+    };
+
+    explicit ProjectEditor(Context context)
+        : c_(std::move(context))
+    {
+    }
+
+    // The dialog loaded: the controls' first state, by EditMode.
+    const EditorState& Open(EditorView& view);
+    // The dialog closed, saved or not.
+    void Close();
+    bool isOpen() const { return view_ != nullptr; }
+
+    // "Add new project" or "Edit project".
+    std::string caption() const;
+    // The controls write through to it.
+    EditorState& state() { return state_; }
+
+    void BrowseSource() { Browse(EditorField::Source); }
+    void BrowseDestination() { Browse(EditorField::Destination); }
+    // Checks, stores and closes; or tells the user why not and stays open.
+    void Save();
+
+private:
+    void Browse(EditorField field);
+    void Store(ProjectRecord record);
+
+    Context c_;
+    EditorView* view_ = nullptr;
+    EditorState state_;
+    std::optional<std::size_t> editedRow_;
+    // Tells a late folder answer from an earlier opening apart.
+    unsigned opening_ = 0;
+};
+
+} // namespace sentrel
