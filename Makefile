@@ -11,10 +11,13 @@ FUZZ_TARGETS := project_list ignore_list log_row normalize_time normalize_interv
 ARGS ?=
 
 PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev qt6-qpa-plugins \
-            libgtest-dev libcanberra-dev clang libclang-rt-dev sound-theme-freedesktop
+            libgtest-dev libcanberra-dev clang libclang-rt-dev libasound2-dev sound-theme-freedesktop \
+            dpkg-dev file desktop-file-utils appstream \
+            xvfb x11-utils x11-apps xdotool trayer openbox dbus at-spi2-core \
+            python3-dbus python3-gi python3-pyatspi python3-xlib
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test fuzz clean
+.PHONY: all deps configure build run test package fuzz clean
 
 all: build
 
@@ -44,8 +47,13 @@ run: build
 	  $(BUILD_DIR)/sentrel $(ARGS); \
 	fi
 
+# The set-up above installed the desktop tools, so their tests may not skip.
 test: build
-	cd $(BUILD_DIR) && ctest --output-on-failure -j2
+	cd $(BUILD_DIR) && SENTREL_DESKTOP_TOOLS=required ctest --output-on-failure -j2
+
+# A .deb in $(BUILD_DIR): sudo apt-get install ./$(BUILD_DIR)/sentrel_*.deb
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 # A short bounded run of each fuzz target under libFuzzer, ASan and UBSan.
 # New inputs go to $(FUZZ_DIR)/corpus, findings to $(FUZZ_DIR)/crash-*.

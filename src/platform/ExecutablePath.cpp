@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +22,14 @@ std::string ExecutableDir()
 bool IsWritableDir(const std::string& dir)
 {
     return ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+bool IsInstalledProgramDir(const std::string& dir)
+{
+    std::string_view path(dir);
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    return path == "/bin" || path.ends_with("/bin") || path.ends_with("/sbin");
 }
 
 std::string CurrentDir()

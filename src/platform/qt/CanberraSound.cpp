@@ -1,8 +1,15 @@
 #include "platform/qt/CanberraSound.h"
 
+#include <alsa/asoundlib.h>
 #include <canberra.h>
 
 namespace sentrel {
+
+namespace {
+// ALSA reports every device it cannot open on stderr: eight lines per sound
+// on a machine with no sound card. A missing device only means silence.
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) { }
+} // namespace
 
 CanberraSound::~CanberraSound()
 {
@@ -14,6 +21,7 @@ void CanberraSound::playExclamation()
 {
     // Created on first use: most runs never play a sound.
     if (!context_) {
+        snd_lib_error_set_handler(QuietAlsa);
         if (ca_context_create(&context_) != CA_SUCCESS) {
             context_ = nullptr;
             return;

@@ -1,18 +1,34 @@
 #include "platform/qt/QtTray.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
 #include <QFile>
 #include <QMenu>
 
 namespace sentrel {
 
 namespace {
+const QString kSniWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString kNotifications = QStringLiteral("org.freedesktop.Notifications");
+const QString kNotificationsPath = QStringLiteral("/org/freedesktop/Notifications");
+
+// A bus that hangs must not freeze the window.
+constexpr int kBusTimeoutMs = 1000;
+// Only for an XEmbed tray, and only while no StatusNotifierItem host exists.
+constexpr int kXembedCheckMs = 2000;
+
 QString Text(std::string_view text)
 {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// Qt has no signal for a tray host that comes or goes.
-constexpr int kAvailabilityPollMs = 2000;
+bool Registered(const QString& name)
+{
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface()->isServiceRegistered(name).value();
+}
 } // namespace
 
 QtTray::QtTray(const QIcon& icon, QObject* parent)
@@ -21,6 +37,8 @@ QtTray::QtTray(const QIcon& icon, QObject* parent)
     , showAction_(menu_->addAction(QStringLiteral("&Show")))
     , exitAction_(menu_->addAction(QStringLiteral("&Exit")))
     , icon_(new QSystemTrayIcon(icon, this))
+    , trayWatcher_(kSniWatcher, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForOwnerChange)
+    , notificationsWatcher_(kNotifications, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForOwnerChange)
 {
     icon_->setToolTip(QStringLiteral("Sentrel"));
     icon_->setContextMenu(menu_.get());
@@ -28,8 +46,18 @@ QtTray::QtTray(const QIcon& icon, QObject* parent)
     connect(showAction_, &QAction::triggered, this, &QtTray::showRequested);
     connect(exitAction_, &QAction::triggered, this, &QtTray::exitRequested);
 
-    availabilityTimer_.setInterval(kAvailabilityPollMs);
-    connect(&availabilityTimer_, &QTimer::timeout, this, &QtTray::checkAvailability);
+    sniWatcher_ = Registered(kSniWatcher);
+    connect(&trayWatcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                sniWatcher_ = !newOwner.isEmpty();
+                checkAvailability();
+            });
+    // Another server may parse markup differently.
+    connect(&notificationsWatcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this] { notificationCapabilities_.reset(); });
+
+    xembedTimer_.setInterval(kXembedCheckMs);
+    connect(&xembedTimer_, &QTimer::timeout, this, &QtTray::checkAvailability);
 }
 
 QtTray::~QtTray() = default;
@@ -37,25 +65,66 @@ QtTray::~QtTray() = default;
 void QtTray::addIcon()
 {
     icon_->show();
+    iconAdded_ = true;
     available_ = isAvailable();
-    availabilityTimer_.start();
+    if (!sniWatcher_)
+        xembedTimer_.start();
 }
 
 void QtTray::deleteIcon()
 {
-    availabilityTimer_.stop();
+    iconAdded_ = false;
+    xembedTimer_.stop();
     icon_->hide();
 }
 
 bool QtTray::isAvailable() const
 {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    return sniWatcher_ || QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void QtTray::showBalloon(std::string_view text, std::string_view title, BalloonIcon icon)
 {
-    icon_->showMessage(Text(title), Text(text),
+    if (notify(Text(title), text, icon))
+        return;
+    // Qt's own balloon beside an XEmbed icon shows plain text.
+    icon_->showMessage(Text(title), NotificationBody(text, false),
                        icon == BalloonIcon::Error ? QSystemTrayIcon::Critical : QSystemTrayIcon::Information);
+}
+
+QString QtTray::NotificationBody(std::string_view text, bool serverParsesMarkup)
+{
+    QString body = Text(text);
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return serverParsesMarkup ? body.toHtmlEscaped() : body;
+}
+
+bool QtTray::notify(const QString& title, std::string_view text, BalloonIcon icon)
+{
+    if (!Registered(kNotifications))
+        return false;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!notificationCapabilities_) {
+        const QDBusMessage ask = QDBusMessage::createMethodCall(kNotifications, kNotificationsPath, kNotifications,
+                                                                QStringLiteral("GetCapabilities"));
+        const QDBusReply<QStringList> reply = bus.call(ask, QDBus::Block, kBusTimeoutMs);
+        if (!reply.isValid())
+            return false;
+        notificationCapabilities_ = reply.value();
+    }
+    const bool markup = notificationCapabilities_->contains(QStringLiteral("body-markup"));
+    const bool error = icon == BalloonIcon::Error;
+
+    QDBusMessage message
+        = QDBusMessage::createMethodCall(kNotifications, kNotificationsPath, kNotifications, QStringLiteral("Notify"));
+    const QVariantMap hints { { QStringLiteral("desktop-entry"), QStringLiteral("example.corvane.Sentrel") },
+                              { QStringLiteral("urgency"), QVariant::fromValue(uchar(error ? 2 : 1)) } };
+    message << QStringLiteral("Sentrel") << 0u
+            << (error ? QStringLiteral("dialog-error") : QStringLiteral("dialog-information")) << title
+            << NotificationBody(text, markup) << QStringList() << hints << -1;
+    // The id that comes back is of no use.
+    bus.asyncCall(message, kBusTimeoutMs);
+    return true;
 }
 
 void QtTray::setMenuEnabled(bool enabled)
@@ -85,6 +154,12 @@ void QtTray::onActivated(QSystemTrayIcon::ActivationReason reason)
 
 void QtTray::checkAvailability()
 {
+    if (!iconAdded_)
+        return;
+    if (sniWatcher_)
+        xembedTimer_.stop();
+    else
+        xembedTimer_.start();
     const bool available = isAvailable();
     if (available != available_) {
         available_ = available;

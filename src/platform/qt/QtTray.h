@@ -2,12 +2,15 @@
 
 #include "platform/Tray.h"
 
+#include <QDBusServiceWatcher>
 #include <QIcon>
 #include <QObject>
+#include <QStringList>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -15,7 +18,8 @@ class QMenu;
 namespace sentrel {
 
 // The program's icon in the notification area (StatusNotifierItem or
-// XEmbed), with its "&Show" and "&Exit" menu.
+// XEmbed), with its "&Show" and "&Exit" menu. Balloons go to the desktop's
+// notification server when there is one.
 class QtTray final : public QObject, public Tray {
     Q_OBJECT
 
@@ -28,31 +32,42 @@ public:
     bool isAvailable() const override;
     void showBalloon(std::string_view text, std::string_view title, BalloonIcon icon) override;
 
-    // Off while the project editor is open.
-    void setMenuEnabled(bool enabled);
+    void setMenuEnabled(bool enabled) override;
 
     QSystemTrayIcon* icon() const { return icon_; }
 
     // The embedded renditions, or the icon theme's "sentrel".
     static QIcon ProgramIcon();
 
+    // A balloon's text as a notification body: LF line ends, and markup
+    // escaped when the server would parse it.
+    static QString NotificationBody(std::string_view text, bool serverParsesMarkup);
+
 signals:
     void leftClicked();
     void showRequested();
     void exitRequested();
-    // Checked every two seconds while the icon is added.
+    // The notification area came or went while the icon is added.
     void availabilityChanged(bool available);
 
 private:
     void onActivated(QSystemTrayIcon::ActivationReason reason);
     void checkAvailability();
+    bool notify(const QString& title, std::string_view text, BalloonIcon icon);
 
     std::unique_ptr<QMenu> menu_;
     QAction* showAction_;
     QAction* exitAction_;
     QSystemTrayIcon* icon_;
-    QTimer availabilityTimer_;
+    // StatusNotifierItem hosts come and go with the watcher's bus name.
+    QDBusServiceWatcher trayWatcher_;
+    QDBusServiceWatcher notificationsWatcher_;
+    // An XEmbed tray has no bus name; its manager selection is checked cheaply.
+    QTimer xembedTimer_;
+    bool iconAdded_ = false;
+    bool sniWatcher_ = false;
     bool available_ = false;
+    std::optional<QStringList> notificationCapabilities_; // empty: not asked yet
 };
 
 } // namespace sentrel
