@@ -1,0 +1,196 @@
+#!/usr/bin/env python3
+"""The tray on a real X11 desktop: XEmbed and StatusNotifierItem, with and
+without a window manager.
+
+    test_tray.py PROGRAM [--tray xembed|sni|none] [--wm openbox|none]
+"""
+
+import html
+import os
+import time
+
+import harness
+from harness import check, wait_until
+
+FINISHED = "Docs - Backup finished"
+# "&" and "<" in a path would be misread by a server that parses markup.
+MISSING = "miss & <x>"
+# Asked today already: no update question in the way.
+TODAY = time.strftime("%Y-%m-%d")
+
+
+def startup_projects(d):
+    """One project that copies at start-up and one whose source is missing."""
+    source = os.path.join(d.root, "src")
+    os.makedirs(os.path.join(source, "sub"))
+    with open(os.path.join(source, "sub", "b.txt"), "w") as f:
+        f.write("beta")
+    d.write_projects(f"Docs|Daily|{source}|{d.root}/dst|Yes|Startup|Old|Every day|",
+                     f"Lost|Daily|{d.root}/{MISSING}|{d.root}/dst2|Yes|Startup|Old|Every day|")
+    return f"Lost - Backup failed\nWarning: source directory not found:\n{d.root}/{MISSING}"
+
+
+def toggle(d):
+    """The icon's left click, or Activate for a StatusNotifierItem."""
+    if d.tray == "sni":
+        d.sni_activate()
+    else:
+        d.click_xembed_icon()
+
+
+def show_from_menu(d):
+    if d.tray == "sni":
+        d.sni_menu_click("Show")
+    else:
+        click_tray_menu(d, "Show")
+
+
+def click_tray_menu(d, label):
+    """Opens the XEmbed icon's menu and picks an item by its mnemonic, as
+    the keyboard does: Qt does not list the open popup to accessibility."""
+    before = set(d.windows())
+    d.click_xembed_icon(button=3)
+    wait_until(lambda: any(d.window_state(w) == "shown" for w in set(d.windows()) - before), "the tray menu")
+    harness.run_command(["xdotool", "key", {"Show": "s", "Exit": "e"}[label]], env=d.env())
+
+
+def exit_from_menu(d):
+    if d.tray == "sni":
+        d.sni_menu_click("Exit")
+    else:
+        click_tray_menu(d, "Exit")
+
+
+def restored(d, what):
+    """Shown, and still shown once the window manager has had its say."""
+    d.wait_window("shown", what)
+    time.sleep(0.5)
+    check(d.main_window_state() == "shown", f"{what}: shown, then hidden again")
+
+
+def tray_round(d):
+    """Icon, toggling, close and minimize boxes, balloons, and Exit."""
+    failed_body = startup_projects(d)
+    d.write_settings(LastCheckUpdate=TODAY)
+    d.start_program()
+    d.wait_window("shown", "the window at start")
+
+    if d.tray == "sni":
+        check(d.sni_property("ToolTip")[2] == "Sentrel", "the icon's tip is not Sentrel")
+    else:
+        wait_until(d.xembed_icon, "the icon in the XEmbed tray")
+
+    toggle(d)
+    d.wait_window("hidden", "the window hidden by a click on the icon")
+    toggle(d)
+    restored(d, "the window brought back by a second click")
+
+    # The close box hides the window, and one click or one Show always
+    # brings it back, however the window manager orders its replies.
+    for round_ in range(6 if d.wm else 2):
+        d.press_close_box()
+        d.wait_window("hidden", f"the window hidden by the close box (round {round_})")
+        (toggle if round_ % 2 == 0 else show_from_menu)(d)
+        restored(d, f"the window brought back after the close box (round {round_})")
+    check(d.proc.poll() is None, "the close box ended the program")
+
+    if d.wm:
+        d.press_minimize_box()
+        d.wait_window("hidden", "the window hidden by the minimize box")
+        show_from_menu(d)
+        restored(d, "the window brought back by Show after minimizing")
+
+    wait_until(lambda: os.path.exists(os.path.join(d.root, "dst", "sub", "b.txt")), "the start-up backup")
+    if d.tray == "sni":
+        markup = "--no-body-markup" not in d.host_args
+        expected = [("Sentrel", "Sentrel", FINISHED),
+                    ("Sentrel", "Sentrel", html.escape(failed_body, quote=False) if markup else failed_body)]
+        wait_until(lambda: len(d.notifications()) >= 2, "the two balloons")
+        got = sorted(n[:3] for n in d.notifications())
+        d.expect(got == sorted(expected), f"notifications {got}, expected {sorted(expected)}")
+        # Nothing polls the bus: idle, the program keeps the connections it has.
+        before = d.connection_serial()
+        time.sleep(4.5)
+        opened = d.connection_serial() - before - 1
+        d.expect(opened == 0, f"{opened} bus connections opened while the program sat idle")
+
+    exit_from_menu(d)
+    check(d.wait_exit() == 0, "Exit did not end the program cleanly")
+    log = d.log_text()
+    check(log.count("Sentrel started") == 1 and log.count("Sentrel exited") == 1 and log.endswith("Sentrel exited\r\n"),
+          f"one start and one exit expected in the log:\n{log}")
+    settings = d.read(d.config, "Corvane Software", "Sentrel.conf")
+    check("ShowBalloon=Yes" in settings and f"LastCheckUpdate={TODAY}" in settings, f"settings:\n{settings}")
+    d.expect("ALSA" not in d.stderr() and "canberra" not in d.stderr().lower(),
+          f"the sound wrote to stderr:\n{d.stderr()}")
+
+
+def start_hidden(d):
+    """/1 shows nothing until the tray brings the window; balloons switched
+    off send no notification."""
+    startup_projects(d)
+    d.write_settings(LastCheckUpdate=TODAY, ShowBalloon="No")
+    d.start_program("/1")
+    if d.tray == "sni":
+        d.sni_item()
+    else:
+        wait_until(d.xembed_icon, "the icon in the XEmbed tray")
+    wait_until(lambda: os.path.exists(os.path.join(d.root, "dst", "sub", "b.txt")), "the start-up backup")
+    check(d.main_window_state() in ("hidden", "missing"), f"the window is {d.main_window_state()} after /1")
+    toggle(d)
+    restored(d, "the window brought by the tray after /1")
+    if d.tray == "sni":
+        check(d.notifications() == [], f"balloons switched off, yet {d.notifications()}")
+    d.proc.terminate()
+    check(d.wait_exit() == 0, "SIGTERM did not end the program cleanly")
+
+
+def tray_goes_away(d):
+    """A hidden window comes back when the tray goes; without a tray the
+    close and minimize boxes leave it minimized, never lost."""
+    d.write_settings(LastCheckUpdate=TODAY)
+    d.start_program()
+    d.wait_window("shown", "the window at start")
+    d.sni_activate()
+    d.wait_window("hidden", "the window hidden by Activate")
+
+    d.stop_sni_host()
+    # With a window manager it is iconic, in the task bar; without one it
+    # cannot be minimized and stays on the screen.
+    not_lost = ("iconic", "shown") if d.wm else ("shown",)
+    wait_until(lambda: d.main_window_state() in not_lost, "the window back once the tray went away")
+    if d.main_window_state() == "iconic":
+        run_activate(d)
+    d.press_close_box()
+    time.sleep(1)
+    wait_until(lambda: d.main_window_state() in not_lost, "the window minimized, not hidden, by the close box")
+    if d.wm:
+        run_activate(d)
+        d.press_minimize_box()
+        time.sleep(1)
+        check(d.main_window_state() == "iconic", f"minimized without a tray: {d.main_window_state()}")
+    check(d.proc.poll() is None, "the close box ended the program")
+    d.proc.terminate()
+    check(d.wait_exit() == 0, "SIGTERM did not end the program cleanly")
+
+
+def run_activate(d):
+    """What a task bar does to bring back a minimized window."""
+    window = d.main_window()
+    harness.run_command(["xdotool", "windowactivate", "--sync", str(window)], env=d.env(), timeout=10)
+    d.wait_window("shown", "the window brought back from the task bar")
+
+
+SCENARIOS = [
+    (tray_round, "xembed", False, ()),
+    (tray_round, "xembed", True, ()),
+    (tray_round, "sni", False, ()),
+    (tray_round, "sni", True, ("--no-body-markup",)),
+    (start_hidden, "xembed", False, ()),
+    (start_hidden, "sni", True, ()),
+    (tray_goes_away, "sni", False, ()),
+    (tray_goes_away, "sni", True, ()),
+]
+
+if __name__ == "__main__":
+    harness.main(SCENARIOS)
