@@ -5,7 +5,7 @@ it and tears everything down, with a screenshot when it fails:
 
     def scenario(d):
         d.start_program()
-        d.wait_for(d.window_shown, "the window")
+        d.wait_window("shown", "the window at start")
 
     harness.run(scenario, tray="sni", wm=True)
 
@@ -26,6 +26,7 @@ import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SKIP = 77
+X_VIEWABLE = 2  # an X window's map state when it and its ancestors are mapped
 WAIT = 15  # seconds, for anything the program does in response to the test
 
 TOOLS = {"Xvfb": "xvfb", "xdotool": "xdotool", "xprop": "x11-utils", "xwd": "x11-apps",
@@ -315,7 +316,7 @@ class Desktop:
                     continue
                 if wm_class and wm_class[0] == "sentrel":
                     found.append(child.id)
-                elif depth < 3:
+                elif depth < 5:
                     walk(child, depth + 1)
 
         walk(self.x().screen().root, 1)
@@ -378,12 +379,6 @@ class Desktop:
         window = self.main_window()
         return self.window_state(window) if window else "missing"
 
-    def window_shown(self):
-        return self.main_window_state() == "shown"
-
-    def window_hidden(self):
-        return self.main_window_state() == "hidden"
-
     def wait_window(self, state, what=None):
         wait_until(lambda: self.main_window_state() == state, what or f"the window {state}")
 
@@ -422,12 +417,18 @@ class Desktop:
     # ----- the XEmbed tray icon
 
     def xembed_icon(self):
-        """The program's icon window, embedded in the tray."""
-        for window in run_command(["xdotool", "search", "--pid", str(self.proc.pid), "--onlyvisible",
-                                   "--name", ""], env=self.env(), check_rc=False).split():
-            geometry = self.x().create_resource_object("window", int(window)).get_geometry()
-            if geometry.width <= 64 and geometry.height <= 64 and self.window_class(int(window)) == "sentrel":
-                return int(window)
+        """The program's icon window, embedded in the tray (unlike its tip,
+        which is small too but a child of the root window)."""
+        root = self.x().screen().root
+        for window in self.windows():
+            w = self.x().create_resource_object("window", window)
+            try:
+                geometry = w.get_geometry()
+                embedded = w.query_tree().parent != root and w.get_attributes().map_state == X_VIEWABLE
+            except Exception:
+                continue
+            if embedded and geometry.width <= 64 and geometry.height <= 64:
+                return window
         return None
 
     def click_xembed_icon(self, button=1):

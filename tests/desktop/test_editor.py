@@ -6,9 +6,11 @@ accessibility bus as a screen reader user would.
 """
 
 import os
+import sys
 import time
 
-import harness
+sys.dont_write_bytecode = True  # nothing written into the source tree
+import harness  # noqa: E402
 from harness import check, wait_until
 
 
