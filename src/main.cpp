@@ -1,4 +1,5 @@
 #include "app/App.h"
+#include "base/ThrottledYield.h"
 #include "platform/ExecutablePath.h"
 #include "platform/SystemClock.h"
 #include "platform/qt/CanberraSound.h"
@@ -87,7 +88,7 @@ int main(int argc, char** argv)
                         sound,
                         urls,
                         process,
-                        [] { QCoreApplication::processEvents(); },
+                        ThrottledYield(clock, [] { QCoreApplication::processEvents(); }),
                         QLocale::system().decimalPoint().toStdString(),
                         WebPages { SENTREL_HOME_PAGE_URL, SENTREL_UPDATE_PAGE_URL },
                         [](std::string_view text) { return ParseShortDate(text); } };
