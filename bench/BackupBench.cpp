@@ -1,22 +1,30 @@
-// Times a whole backup run (counting pass and copy, as the scheduler runs
-// it) against cp -a and rsync -a on generated trees.
+// Times backups against cp -a and rsync -a on generated trees: the whole
+// program (window shown, event loop turned, as the scheduler runs a
+// project) and the engine alone; and how the program scales.
 
+#include "BenchUtil.h"
+#include "ProgramHarness.h"
 #include "engine/BackupRun.h"
 #include "engine/IgnoreList.h"
 #include "platform/SystemClock.h"
+#include "scheduler/TodayTasks.h"
+#include "ui/FormMain.h"
+
+#include <QApplication>
+#include <QTabWidget>
+#include <QTreeView>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <spawn.h>
+#include <sstream>
 #include <string>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -24,11 +32,9 @@
 extern char** environ;
 
 using namespace sentrel;
+using namespace sentrel::bench;
 
 namespace {
-
-using Seconds = std::chrono::duration<double>;
-using Steady = std::chrono::steady_clock;
 
 class NullTray final : public Tray {
 public:
@@ -43,137 +49,27 @@ public:
     void playExclamation() override { }
 };
 
-std::uint64_t g_random = 0x9E3779B97F4A7C15ull;
-std::uint64_t NextRandom()
-{
-    g_random ^= g_random << 13;
-    g_random ^= g_random >> 7;
-    g_random ^= g_random << 17;
-    return g_random;
-}
+// The local time stands where it is set; the tick is the system's.
+class SettableClock final : public Clock {
+public:
+    LocalDateTime now() const override { return now_; }
+    std::int64_t tickMs() const override { return system_.tickMs(); }
+    void set(LocalDateTime t) { now_ = t; }
 
-void Fill(std::vector<char>& buffer)
-{
-    for (std::size_t i = 0; i + 8 <= buffer.size(); i += 8) {
-        const std::uint64_t r = NextRandom();
-        std::memcpy(buffer.data() + i, &r, 8);
-    }
-}
-
-void WriteRandomFile(const std::string& path, std::size_t bytes, std::vector<char>& buffer)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        std::perror(path.c_str());
-        std::exit(1);
-    }
-    while (bytes > 0) {
-        Fill(buffer);
-        const std::size_t n = std::min(bytes, buffer.size());
-        if (::write(fd, buffer.data(), n) != ssize_t(n)) {
-            std::perror(path.c_str());
-            std::exit(1);
-        }
-        bytes -= n;
-    }
-    ::close(fd);
-}
-
-// 20 directories of 19 subdirectories each: 400 directories, 50 files in
-// each, 1 to 16 KiB, some names with spaces and bytes that are not UTF-8.
-void MakeSmallTree(const std::string& root)
-{
-    std::filesystem::create_directories(root);
-    std::vector<char> buffer(16 << 10);
-    int files = 0;
-    const auto fillDir = [&](const std::string& dir) {
-        for (int i = 0; i < 50; ++i, ++files) {
-            std::string name = "file " + std::to_string(files);
-            if (files % 7 == 0)
-                name += " caf\xe9 \xff";
-            WriteRandomFile(dir + "/" + name + ".dat", 1024 + NextRandom() % (15 * 1024 + 1), buffer);
-        }
-    };
-    for (int top = 0; top < 20; ++top) {
-        const std::string dir = root + "/dir " + std::to_string(top) + (top % 3 == 0 ? " \xfe" : "");
-        std::filesystem::create_directories(dir);
-        fillDir(dir);
-        for (int sub = 0; sub < 19; ++sub) {
-            const std::string subdir = dir + "/sub " + std::to_string(sub);
-            std::filesystem::create_directories(subdir);
-            fillDir(subdir);
-        }
-    }
-}
-
-void MakeLargeFiles(const std::string& root, int count, std::size_t mib)
-{
-    std::filesystem::create_directories(root);
-    std::vector<char> buffer(4 << 20);
-    for (int i = 0; i < count; ++i)
-        WriteRandomFile(root + "/large " + std::to_string(i) + ".bin", mib << 20, buffer);
-}
-
-void Run(std::vector<std::string> argv)
-{
-    std::vector<char*> args;
-    for (std::string& arg : argv)
-        args.push_back(arg.data());
-    args.push_back(nullptr);
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) {
-        std::perror(args[0]);
-        std::exit(1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "%s failed\n", args[0]);
-        std::exit(1);
-    }
-}
-
-// Reads every file once, so all contenders start from a warm cache.
-void WarmUp(const std::string& root)
-{
-    std::vector<char> buffer(1 << 20);
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-        if (!entry.is_regular_file())
-            continue;
-        const int fd = ::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC);
-        while (fd >= 0 && ::read(fd, buffer.data(), buffer.size()) > 0) { }
-        ::close(fd);
-    }
-}
-
-void Remove(const std::string& path)
-{
-    std::filesystem::remove_all(path);
-}
-
-// Dirty pages of one contender must not slow the next one down.
-void Settle()
-{
-    ::sync();
-}
-
-template <class Fn> double Time(Fn&& fn)
-{
-    Settle();
-    const auto start = Steady::now();
-    fn();
-    return Seconds(Steady::now() - start).count();
-}
-
-struct EngineRun {
-    double seconds = 0;
-    std::size_t failures = 0;
-    double longestGapMs = 0;
-    std::size_t yields = 0;
+private:
+    LocalDateTime now_;
+    SystemClock system_;
 };
 
-// A run as the scheduler makes it, through the task row.
-EngineRun RunEngine(const std::string& source, const std::string& destination, const char* overwrite, bool recordYields)
+struct Options_ {
+    std::string base = "bench/out";
+    int reps = 3;
+    YieldMode yield = YieldMode::Throttled;
+};
+Options_ g_options;
+
+// The engine alone: a run over the task list with a yield that does nothing.
+double RunEngine(const std::string& source, const std::string& destination, const char* overwrite)
 {
     SystemClock clock;
     NullTray tray;
@@ -185,14 +81,10 @@ EngineRun RunEngine(const std::string& source, const std::string& destination, c
     ActivityLog log(clock);
     Balloons balloons(tray, options);
     IgnoreList ignoreList;
-    char ignoreFile[] = "/tmp/sentrel-bench-ignore-XXXXXX";
-    const int fd = ::mkstemp(ignoreFile);
-    const char entries[] = "*.tmp\r\nThumbs.db\r\n";
-    if (fd < 0 || ::write(fd, entries, sizeof entries - 1) < 0)
-        std::exit(1);
-    ::close(fd);
+    const std::string ignoreFile = g_options.base + "/engine-ignore.ini";
+    std::ofstream(ignoreFile) << "*.tmp\r\nThumbs.db\r\n";
     ignoreList.LoadIgnoreList(ignoreFile);
-    ::unlink(ignoreFile);
+    state.ScheduleRunning = true;
 
     ProjectRecord project;
     project.ProjectName = "Bench";
@@ -206,169 +98,391 @@ EngineRun RunEngine(const std::string& source, const std::string& destination, c
     task.ProjectName = "Bench";
     task.StartTime = std::string(kStartupTime);
     const TaskId row = tasks.appendTask(task);
-
-    std::vector<Steady::time_point> yields;
-    if (recordYields)
-        yields.reserve(1 << 16);
-    std::function<void()> yield = [] {};
-    if (recordYields)
-        yield = [&] { yields.push_back(Steady::now()); };
     BackupRun run(
-        BackupRun::Context { projects, tasks, log, balloons, sound, options, state, ignoreList, clock, yield, "." });
+        BackupRun::Context { projects, tasks, log, balloons, sound, options, state, ignoreList, clock, [] {}, "." });
 
-    EngineRun result;
     Settle();
-    const auto start = Steady::now();
-    if (recordYields)
-        yields.push_back(start);
+    const double start = Now();
     run.RunBackupTask(row, "Bench");
-    const auto end = Steady::now();
-    result.seconds = Seconds(end - start).count();
-    if (recordYields) {
-        yields.push_back(end);
-        for (std::size_t i = 1; i < yields.size(); ++i)
-            result.longestGapMs = std::max(
-                result.longestGapMs, std::chrono::duration<double, std::milli>(yields[i] - yields[i - 1]).count());
-        result.yields = yields.size() - 2;
-    }
+    const double seconds = Now() - start;
+    std::size_t failures = 0;
     for (const LogRow& entry : log.rows()) {
-        if (entry.detail.starts_with("Can not create")) {
-            if (++result.failures <= 3)
-                std::fprintf(stderr, "  %s\n", entry.detail.c_str());
-        }
+        if (entry.detail.starts_with("Can not create") && ++failures <= 3)
+            std::fprintf(stderr, "  %s\n", entry.detail.c_str());
     }
     if (tasks.at(0).Status != "Backup finished.")
         std::fprintf(stderr, "  run ended: %s\n", tasks.at(0).Status.c_str());
-    return result;
+    return seconds;
 }
 
-void Report(const char* what, double engine, const char* other, double otherSeconds, double limit)
+// The run ends by writing the backup to disk; cp -a leaves that to later.
+double TimeSync()
 {
-    const double ratio = engine / otherSeconds;
-    std::printf("%-28s sentrel %8.3f s   %-9s %8.3f s   ratio %.2f (limit %.2f) %s\n", what, engine, other,
-                otherSeconds, ratio, limit, ratio <= limit ? "ok" : "OVER");
+    const double start = Now();
+    Settle();
+    return Now() - start;
 }
 
-struct Best {
-    double value = 1e300;
-    void add(double v) { value = std::min(value, v); }
-};
-
-void SmallFiles(const std::string& base, int reps)
+void Fresh(const std::string& directory)
 {
+    Remove(directory);
+    std::filesystem::create_directories(directory);
+}
+
+void PrintStall(const Figures& stalls)
+{
+    std::printf("  longest event-loop stall in the program runs: %.1f ms (limit 50) %s\n", stalls.max(),
+                stalls.max() < 50 ? "ok" : "OVER");
+}
+
+void SmallFiles(int files)
+{
+    const std::string& base = g_options.base;
     const std::string source = base + "/small-src";
+    const std::string cp = base + "/small-cp", engine = base + "/small-engine", program = base + "/small-program";
     if (!std::filesystem::exists(source))
-        MakeSmallTree(source);
+        MakeSmallTree(source, files);
     WarmUp(source);
 
-    Best cp, rsync, full, rsyncSame, same;
-    std::size_t failures = 0;
-    for (int rep = 0; rep < reps; ++rep) {
-        for (const char* dir : { "/small-cp", "/small-rsync", "/small-sentrel" })
-            Remove(base + dir);
-        std::filesystem::create_directories(base + "/small-sentrel");
-        cp.add(Time([&] { Run({ "cp", "-a", source, base + "/small-cp" }); }));
-        rsync.add(Time([&] { Run({ "rsync", "-a", source + "/", base + "/small-rsync/" }); }));
-        EngineRun run = RunEngine(source, base + "/small-sentrel", "Old", false);
-        full.add(run.seconds);
-        failures += run.failures;
-        rsyncSame.add(Time([&] { Run({ "rsync", "-a", source + "/", base + "/small-rsync/" }); }));
-        run = RunEngine(source, base + "/small-sentrel", "Old", false);
-        same.add(run.seconds);
-        failures += run.failures;
+    SystemClock clock;
+    ProgramHarness harness(clock, g_options.yield);
+    Figures cpFull, cpSynced, engineFull, programFull, rsyncSame, engineSame, programSame, stalls;
+    for (int rep = 0; rep < g_options.reps; ++rep) {
+        Remove(cp);
+        Fresh(engine);
+        Fresh(program);
+        cpFull.add(TimeRun({ "cp", "-a", source, cp }));
+        cpSynced.add(cpFull.values.back() + TimeSync());
+        engineFull.add(RunEngine(source, engine, "Old"));
+        ProgramRun run = harness.backup(source, program, "Old");
+        programFull.add(run.seconds);
+        stalls.add(run.longestStallMs);
+        // cp -a keeps sizes and times, so rsync finds nothing to do.
+        rsyncSame.add(TimeRun({ "rsync", "-a", source + "/", cp + "/" }));
+        engineSame.add(RunEngine(source, engine, "Old"));
+        run = harness.backup(source, program, "Old");
+        programSame.add(run.seconds);
+        stalls.add(run.longestStallMs);
     }
-    std::printf("small files: 20000 files of 1-16 KiB in 400 directories, best of %d\n", reps);
-    std::printf("  rsync -a full copy: %.3f s\n", rsync.value);
-    Report("  full backup", full.value, "cp -a", cp.value, 1.2);
-    Report("  no-change re-run (Old)", same.value, "rsync -a", rsyncSame.value, 0.8);
-    if (failures)
-        std::printf("  %zu copies failed\n", failures);
-    for (const char* dir : { "/small-cp", "/small-rsync", "/small-sentrel" })
-        Remove(base + dir);
+    std::printf("small files: %d files of 1-16 KiB in %d directories, median of %d\n", files, files / 50,
+                g_options.reps);
+    Report("  full backup", programFull, &engineFull, "cp -a", cpFull, 1.0);
+    Report("  full backup", programFull, &engineFull, "cp;sync", cpSynced, 1.0);
+    Report("  no-change re-run (Old)", programSame, &engineSame, "rsync -a", rsyncSame, 0.7);
+    PrintStall(stalls);
+    for (const std::string& dir : { cp, engine, program })
+        Remove(dir);
 }
 
-void LargeFiles(const std::string& base, int reps)
+void LargeFiles()
 {
+    const std::string& base = g_options.base;
     const std::string source = base + "/large-src";
+    const std::string out = base + "/large-out";
     if (!std::filesystem::exists(source))
         MakeLargeFiles(source, 8, 256);
     WarmUp(source);
-    Best cp, rsync, engine;
-    std::size_t failures = 0;
-    const std::string out = base + "/large-out";
+    SystemClock clock;
+    ProgramHarness harness(clock, g_options.yield);
+    Figures cp, cpSynced, engine, program, stalls;
     // Each copy is removed at once: 2 GiB more in the page cache would make
     // whoever comes next pay for reclaiming it.
-    const auto contenders = std::vector<std::function<void()>> {
+    const std::vector<std::function<void()>> contenders {
         [&] {
-            cp.add(Time([&] { Run({ "cp", "-a", source, out }); }));
-        },
-        [&] {
-            rsync.add(Time([&] { Run({ "rsync", "-a", source + "/", out + "/" }); }));
+            cp.add(TimeRun({ "cp", "-a", source, out }));
         },
         [&] {
             std::filesystem::create_directories(out);
-            const EngineRun run = RunEngine(source, out, "Old", false);
-            engine.add(run.seconds);
-            failures += run.failures;
+            engine.add(RunEngine(source, out, "Old"));
+        },
+        [&] {
+            std::filesystem::create_directories(out);
+            const ProgramRun run = harness.backup(source, out, "Old");
+            program.add(run.seconds);
+            stalls.add(run.longestStallMs);
         },
     };
-    for (int rep = 0; rep < reps; ++rep) {
+    for (int rep = 0; rep < g_options.reps; ++rep) {
         for (std::size_t i = 0; i < contenders.size(); ++i) {
             Remove(out);
             contenders[(i + std::size_t(rep)) % contenders.size()]();
             Remove(out);
         }
     }
-    std::printf("large files: 8 files of 256 MiB, best of %d\n", reps);
-    std::printf("  rsync -a full copy: %.3f s\n", rsync.value);
-    Report("  full backup", engine.value, "cp -a", cp.value, 1.2);
-    if (failures)
-        std::printf("  %zu copies failed\n", failures);
+    std::printf("large files: 8 files of 256 MiB, median of %d\n", g_options.reps);
+    Report("  full backup", program, &engine, "cp -a", cp, 1.1);
+    Report("  full backup", program, &engine, "cp;sync", cpSynced, 1.1);
+    PrintStall(stalls);
 }
 
-void Responsiveness(const std::string& base)
+void Responsiveness()
 {
+    const std::string& base = g_options.base;
     const std::string source = base + "/huge-src";
+    const std::string out = base + "/huge-out";
     if (!std::filesystem::exists(source))
         MakeLargeFiles(source, 1, 2048);
     WarmUp(source);
-    Remove(base + "/huge-sentrel");
-    std::filesystem::create_directories(base + "/huge-sentrel");
-    const EngineRun run = RunEngine(source, base + "/huge-sentrel", "Old", true);
-    std::printf("responsiveness: one 2 GiB file copied in %.3f s, %zu yields, longest gap %.1f ms (limit 50) %s\n",
-                run.seconds, run.yields, run.longestGapMs, run.longestGapMs < 50 ? "ok" : "OVER");
-    Remove(base + "/huge-sentrel");
+    SystemClock clock;
+    ProgramHarness harness(clock, g_options.yield);
+    Fresh(out);
+    const ProgramRun run = harness.backup(source, out, "Old");
+    std::printf("one 2 GiB file: program %.3f s, longest event-loop stall %.1f ms (limit 50) %s\n", run.seconds,
+                run.longestStallMs, run.longestStallMs < 50 ? "ok" : "OVER");
+    Remove(out);
+}
+
+struct ChildRun {
+    ProgramRun run;
+    double peakMiB = 0;
+};
+
+// One program run in a process of its own, under /usr/bin/time -v for its
+// peak resident memory.
+ChildRun RunProgramChild(const std::string& source, const std::string& destination)
+{
+    const std::string report = g_options.base + "/child-time.txt";
+    const std::string output = g_options.base + "/child-out.txt";
+    std::vector<std::string> argv { "/usr/bin/time", "-v", "-o", report, "/proc/self/exe", "--dir", g_options.base };
+    char self[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0)
+        argv[4] = std::string(self, std::size_t(n));
+    if (g_options.yield == YieldMode::EveryEntry)
+        argv.push_back("--yield-every-entry");
+    for (const std::string& arg : { std::string("--program-run"), source, destination })
+        argv.push_back(arg);
+    std::vector<char*> args;
+    for (std::string& arg : argv)
+        args.push_back(arg.data());
+    args.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    Settle();
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) {
+        std::perror(args[0]);
+        std::exit(1);
+    }
+    ::posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "program run failed\n");
+        std::exit(1);
+    }
+
+    ChildRun child;
+    std::ifstream(output) >> child.run.seconds >> child.run.longestStallMs >> child.run.failures;
+    std::ifstream times(report);
+    for (std::string line; std::getline(times, line);) {
+        const std::string key = "Maximum resident set size (kbytes): ";
+        if (const auto at = line.find(key); at != std::string::npos)
+            child.peakMiB = std::stod(line.substr(at + key.size())) / 1024;
+    }
+    Remove(report);
+    Remove(output);
+    return child;
+}
+
+void Scale(int files)
+{
+    const std::string& base = g_options.base;
+    const std::string source = base + "/scale-src";
+    const std::string cp = base + "/scale-cp", program = base + "/scale-program";
+    if (!std::filesystem::exists(source))
+        MakeSmallTree(source, files);
+    WarmUp(source);
+    Figures cpFull, cpSynced, programFull, rsyncSame, programSame, stalls, peak;
+    for (int rep = 0; rep < g_options.reps; ++rep) {
+        Remove(cp);
+        Fresh(program);
+        cpFull.add(TimeRun({ "cp", "-a", source, cp }));
+        cpSynced.add(cpFull.values.back() + TimeSync());
+        ChildRun child = RunProgramChild(source, program);
+        programFull.add(child.run.seconds);
+        stalls.add(child.run.longestStallMs);
+        peak.add(child.peakMiB);
+        rsyncSame.add(TimeRun({ "rsync", "-a", source + "/", cp + "/" }));
+        child = RunProgramChild(source, program);
+        programSame.add(child.run.seconds);
+        stalls.add(child.run.longestStallMs);
+        peak.add(child.peakMiB);
+    }
+    std::printf("scale: %d files of 1-16 KiB in %d directories, program in a process of its own, median of %d\n", files,
+                files / 50, g_options.reps);
+    Report("  full backup", programFull, nullptr, "cp -a", cpFull, 1.0);
+    Report("  full backup", programFull, nullptr, "cp;sync", cpSynced, 1.0);
+    Report("  no-change re-run (Old)", programSame, nullptr, "rsync -a", rsyncSame, 0.7);
+    PrintStall(stalls);
+    std::printf("  peak resident memory of the program: %.1f MiB (limit 150) %s\n", peak.max(),
+                peak.max() < 150 ? "ok" : "OVER");
+    Remove(cp);
+    Remove(program);
+}
+
+template <class Fn> double Ms(Fn&& fn)
+{
+    const double start = Now();
+    fn();
+    return (Now() - start) * 1000;
+}
+
+// 50 "Minutely" projects of interval 1, rebuilt by the first tick of a new
+// date, and the ticks of the timers over the list that gives.
+void ManyTasks()
+{
+    SettableClock clock;
+    clock.set({ 2026, 12, 7, 23, 59, 59 });
+    ProgramHarness harness(clock, g_options.yield);
+    App& app = harness.app();
+    for (int i = 1; i <= 50; ++i) {
+        ProjectRecord project;
+        project.ProjectName = "Minutely " + std::to_string(i);
+        project.ScheduleType = "Minutely";
+        project.IncludeSubdir = "Yes";
+        project.OverwriteOption = "Old";
+        project.Tag = "1";
+        app.projects().append(ProjectRow { project });
+    }
+
+    clock.set({ 2026, 12, 8, 0, 0, 0 });
+    const double rolloverMs = Ms([&] { app.scheduler().TimerMain(); });
+    const double shownMs = Ms([&] {
+        QCoreApplication::processEvents();
+        harness.form().taskView()->scrollToBottom();
+        QCoreApplication::processEvents();
+    });
+    const std::size_t rows = app.tasks().size();
+
+    Figures main, backup, current;
+    for (int second = 1; second <= 9; ++second) {
+        clock.set({ 2026, 12, 8, 0, 0, 30 + second });
+        main.add(Ms([&] { app.scheduler().TimerMain(); }));
+        backup.add(Ms([&] { app.scheduler().TimerBackup(); }));
+        current.add(Ms([&] { app.scheduler().TimerCurrent(); }));
+        QCoreApplication::processEvents();
+    }
+    // The second in which every project's first row comes due.
+    clock.set({ 2026, 12, 8, 0, 1, 0 });
+    const double queueMs = Ms([&] { app.scheduler().TimerMain(); });
+    std::size_t queued = 0;
+    for (const TodayTask& task : app.tasks().rows())
+        queued += task.Tag == kTagNeedStart;
+
+    std::printf("task list: 50 \"Minutely\" projects of interval 1, %zu rows built at 00:00:00 by the new date\n",
+                rows);
+    std::printf("  new-date tick %.1f ms, shown and scrolled to the end %.1f ms\n", rolloverMs, shownMs);
+    const auto line = [](const char* what, const Figures& f) {
+        std::printf("  %-28s median %.3f ms, max %.3f ms (limit 10) %s\n", what, f.median(), f.max(),
+                    f.max() < 10 ? "ok" : "OVER");
+    };
+    line("TimerMain tick", main);
+    line("TimerBackup tick", backup);
+    line("TimerCurrent tick", current);
+    std::printf("  TimerMain tick queuing %zu rows: %.3f ms\n", queued, queueMs);
+}
+
+// The log at a million rows: one more row, shown at the end of the view.
+void BigLog()
+{
+    SystemClock clock;
+    ProgramHarness harness(clock, g_options.yield);
+    App& app = harness.app();
+    harness.form().tabs()->setCurrentIndex(2);
+    QTreeView* view = harness.form().logView();
+    const double fillMs = Ms([&] {
+        while (app.log().size() < 1'000'000)
+            app.log().AddLog("Docs", "Can not create /backup/Docs/file.txt, No space left on device");
+        QCoreApplication::processEvents();
+        view->scrollToBottom();
+        QCoreApplication::processEvents();
+    });
+    Figures next;
+    for (int i = 0; i < 9; ++i) {
+        next.add(Ms([&] {
+            app.log().AddLog("Docs", "Backup finished");
+            QCoreApplication::processEvents();
+            view->scrollToBottom();
+            view->viewport()->repaint();
+        }));
+    }
+    std::printf("log: %zu rows (filled and shown in %.0f ms)\n", app.log().size(), fillMs);
+    std::printf("  one more row, scrolled to and drawn: median %.1f ms, max %.1f ms (limit 50) %s\n", next.median(),
+                next.max(), next.max() < 50 ? "ok" : "OVER");
+}
+
+// The child of RunProgramChild: one run, its figures on standard output.
+int ProgramRunChild(const std::string& source, const std::string& destination)
+{
+    SystemClock clock;
+    ProgramHarness harness(clock, g_options.yield);
+    const ProgramRun run = harness.backup(source, destination, "Old");
+    std::printf("%.6f %.3f %zu\n", run.seconds, run.longestStallMs, run.failures);
+    return 0;
+}
+
+void Usage()
+{
+    std::fprintf(stderr,
+                 "usage: sentrel_bench [--dir DIR] [--reps N] [--yield-every-entry] "
+                 "[small] [large] [responsive] [scale] [tasks] [log] [all]\n");
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::string base = "/tmp/sentrel-bench";
-    int reps = 3;
+    // Without a display the window is drawn offscreen, as in the tests.
+    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int qtArgc = 1;
+    QApplication qapp(qtArgc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
     std::vector<std::string> workloads;
+    std::vector<std::string> childArgs;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--dir" && i + 1 < argc)
-            base = argv[++i];
+            g_options.base = argv[++i];
         else if (arg == "--reps" && i + 1 < argc)
-            reps = std::max(1, std::atoi(argv[++i]));
+            g_options.reps = std::max(1, std::atoi(argv[++i]));
+        else if (arg == "--yield-every-entry")
+            g_options.yield = YieldMode::EveryEntry;
+        else if (arg == "--program-run" && i + 2 < argc)
+            childArgs = { argv[i + 1], argv[i + 2] }, i += 2;
+        else if (arg.starts_with("-"))
+            return Usage(), 2;
         else
             workloads.push_back(arg);
     }
+    std::filesystem::create_directories(g_options.base);
+    g_options.base = std::filesystem::canonical(g_options.base).string();
+    if (!childArgs.empty())
+        return ProgramRunChild(childArgs[0], childArgs[1]);
+
     if (workloads.empty())
-        workloads = { "small", "large", "responsive" };
-    std::filesystem::create_directories(base);
-    base = std::filesystem::canonical(base).string();
+        workloads = { "small", "large", "responsive", "tasks", "log" };
+    if (workloads == std::vector<std::string> { "all" })
+        workloads = { "small", "large", "responsive", "tasks", "log", "scale" };
     for (const std::string& workload : workloads) {
         if (workload == "small")
-            SmallFiles(base, reps);
+            SmallFiles(20'000);
         else if (workload == "large")
-            LargeFiles(base, reps);
+            LargeFiles();
         else if (workload == "responsive")
-            Responsiveness(base);
+            Responsiveness();
+        else if (workload == "scale")
+            Scale(200'000);
+        else if (workload == "tasks")
+            ManyTasks();
+        else if (workload == "log")
+            BigLog();
         else
-            std::fprintf(stderr, "unknown workload %s (small, large, responsive)\n", workload.c_str());
+            Usage();
         std::fflush(stdout);
     }
 }
