@@ -375,6 +375,22 @@ class Desktop:
             return "shown"
         return "hidden"
 
+    def shown_popups(self):
+        """The program's shown menus and tips: override-redirect windows
+        straight under the root (the embedded icon is one too, deeper)."""
+        x = self.x()
+        root = x.screen().root
+        popups = []
+        for window in self.windows():
+            w = x.create_resource_object("window", window)
+            try:
+                if w.get_attributes().override_redirect and w.query_tree().parent == root:
+                    if self.window_state(window) == "shown":
+                        popups.append(window)
+            except Exception:
+                continue
+        return popups
+
     def main_window_state(self):
         window = self.main_window()
         return self.window_state(window) if window else "missing"

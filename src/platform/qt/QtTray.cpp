@@ -64,10 +64,13 @@ QtTray::~QtTray() = default;
 
 void QtTray::addIcon()
 {
+    // Qt picks the StatusNotifierItem protocol when a watcher is there as
+    // the icon is shown, and keeps it for the rest of the run.
+    statusNotifierItem_ = sniWatcher_;
     icon_->show();
     iconAdded_ = true;
     available_ = isAvailable();
-    if (!sniWatcher_)
+    if (!statusNotifierItem_)
         xembedTimer_.start();
 }
 
@@ -80,7 +83,10 @@ void QtTray::deleteIcon()
 
 bool QtTray::isAvailable() const
 {
-    return sniWatcher_ || QSystemTrayIcon::isSystemTrayAvailable();
+    // Asking Qt would open a new bus connection for a StatusNotifierItem.
+    if (sniWatcher_ || statusNotifierItem_)
+        return sniWatcher_;
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void QtTray::showBalloon(std::string_view text, std::string_view title, BalloonIcon icon)
@@ -156,7 +162,7 @@ void QtTray::checkAvailability()
 {
     if (!iconAdded_)
         return;
-    if (sniWatcher_)
+    if (sniWatcher_ || statusNotifierItem_)
         xembedTimer_.stop();
     else
         xembedTimer_.start();

@@ -62,10 +62,11 @@ private:
     // StatusNotifierItem hosts come and go with the watcher's bus name.
     QDBusServiceWatcher trayWatcher_;
     QDBusServiceWatcher notificationsWatcher_;
-    // An XEmbed tray has no bus name; its manager selection is checked cheaply.
+    // An XEmbed tray has no bus name; Qt checks its X11 selection cheaply.
     QTimer xembedTimer_;
     bool iconAdded_ = false;
     bool sniWatcher_ = false;
+    bool statusNotifierItem_ = false; // the icon is one, not an XEmbed window
     bool available_ = false;
     std::optional<QStringList> notificationCapabilities_; // empty: not asked yet
 };
