@@ -195,6 +195,24 @@ def tray_goes_away(d):
     check(d.wait_exit() == 0, "SIGTERM did not end the program cleanly")
 
 
+def no_tray(d):
+    """With no tray at all, the close and minimize boxes leave the window
+    minimized in the task bar."""
+    d.write_settings(LastCheckUpdate=TODAY)
+    d.start_program()
+    d.wait_window("shown", "the window at start")
+    d.press_close_box()
+    d.wait_window("iconic", "the window minimized by the close box")
+    run_activate(d)
+    d.press_minimize_box()
+    d.wait_window("iconic", "the window minimized by the minimize box")
+    time.sleep(1)
+    check(d.main_window_state() == "iconic", f"minimized without a tray, then {d.main_window_state()}")
+    run_activate(d)
+    d.proc.terminate()
+    check(d.wait_exit() == 0, "SIGTERM did not end the program cleanly")
+
+
 def run_activate(d):
     """What a task bar does to bring back a minimized window."""
     window = d.main_window()
@@ -211,6 +229,7 @@ SCENARIOS = [
     (start_hidden, "sni", True, ()),
     (tray_goes_away, "sni", False, ()),
     (tray_goes_away, "sni", True, ()),
+    (no_tray, None, True, ()),
 ]
 
 if __name__ == "__main__":
