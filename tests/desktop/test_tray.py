@@ -195,6 +195,21 @@ def tray_goes_away(d):
     check(d.wait_exit() == 0, "SIGTERM did not end the program cleanly")
 
 
+def balloons_from_a_started_server(d):
+    """Beside an XEmbed icon, balloons go to a notification server that the
+    bus starts on the first message, with LF line ends."""
+    failed_body = startup_projects(d)
+    d.write_settings(LastCheckUpdate=TODAY)
+    d.start_program()
+    d.wait_window("shown", "the window at start")
+    wait_until(lambda: len(d.notifications()) >= 2 if os.path.exists(os.path.join(d.root, "dst")) else False,
+               "the two balloons")
+    got = sorted(n[2] for n in d.notifications())
+    check(got == sorted([FINISHED, html.escape(failed_body, quote=False)]), f"notifications {got}")
+    d.proc.terminate()
+    check(d.wait_exit() == 0, "SIGTERM did not end the program cleanly")
+
+
 def no_tray(d):
     """With no tray at all, the close and minimize boxes leave the window
     minimized in the task bar."""
@@ -226,6 +241,7 @@ SCENARIOS = [
     (tray_round, "sni", False, ()),
     (tray_round, "sni", True, ("--no-body-markup",)),
     (start_hidden, "xembed", False, ()),
+    (balloons_from_a_started_server, "xembed", True, ("--activatable",)),
     (start_hidden, "sni", True, ()),
     (tray_goes_away, "sni", False, ()),
     (tray_goes_away, "sni", True, ()),

@@ -29,6 +29,13 @@ bool Registered(const QString& name)
     const QDBusConnection bus = QDBusConnection::sessionBus();
     return bus.isConnected() && bus.interface()->isServiceRegistered(name).value();
 }
+
+// Many notification servers start on their first message.
+bool Reachable(const QString& name)
+{
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    return Registered(name) || (bus.isConnected() && bus.interface()->activatableServiceNames().value().contains(name));
+}
 } // namespace
 
 QtTray::QtTray(const QIcon& icon, QObject* parent)
@@ -52,9 +59,13 @@ QtTray::QtTray(const QIcon& icon, QObject* parent)
                 sniWatcher_ = !newOwner.isEmpty();
                 checkAvailability();
             });
-    // Another server may parse markup differently.
+    notificationServer_ = Reachable(kNotifications);
     connect(&notificationsWatcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
-            [this] { notificationCapabilities_.reset(); });
+            [this](const QString&, const QString&, const QString& newOwner) {
+                notificationServer_ = !newOwner.isEmpty() || Reachable(kNotifications);
+                // Another server may parse markup differently.
+                notificationCapabilities_.reset();
+            });
 
     xembedTimer_.setInterval(kXembedCheckMs);
     connect(&xembedTimer_, &QTimer::timeout, this, &QtTray::checkAvailability);
@@ -107,7 +118,7 @@ QString QtTray::NotificationBody(std::string_view text, bool serverParsesMarkup)
 
 bool QtTray::notify(const QString& title, std::string_view text, BalloonIcon icon)
 {
-    if (!Registered(kNotifications))
+    if (!notificationServer_)
         return false;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!notificationCapabilities_) {

@@ -68,6 +68,7 @@ private:
     bool sniWatcher_ = false;
     bool statusNotifierItem_ = false; // the icon is one, not an XEmbed window
     bool available_ = false;
+    bool notificationServer_ = false; // running or activatable
     std::optional<QStringList> notificationCapabilities_; // empty: not asked yet
 };
 
