@@ -15,6 +15,10 @@ PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev qt6-qpa-plugins \
             dpkg-dev file desktop-file-utils appstream \
             xvfb x11-utils x11-apps xdotool trayer openbox dbus at-spi2-core \
             python3-dbus python3-gi python3-pyatspi python3-xlib
+# Sanitized builds: what LeakSanitizer is to pass over in libraries, and
+# full reports. Plain builds ignore these.
+export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS ?= print_stacktrace=1
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps configure build run test package fuzz clean

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <future>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -42,16 +43,23 @@ int SyncFileSystem(const std::string& path, const std::function<void()>& yield)
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return errno;
-    std::promise<int> done;
-    std::future<int> result = done.get_future();
-    std::thread worker([&] { done.set_value(::syncfs(fd) == 0 ? 0 : errno); });
-    while (result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
-        if (yield)
-            yield();
+    const auto sync = [fd] { return ::syncfs(fd) == 0 ? 0 : errno; };
+    int error;
+    try {
+        std::promise<int> done;
+        std::future<int> result = done.get_future();
+        std::thread worker([&] { done.set_value(sync()); });
+        while (result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+            if (yield)
+                yield();
+        }
+        worker.join();
+        error = result.get();
+    } catch (const std::system_error&) {
+        error = sync(); // no thread to be had: wait here
     }
-    worker.join();
     ::close(fd);
-    return result.get();
+    return error;
 }
 
 // Forwards the engine's reports to the task row, wherever it is now.
