@@ -76,24 +76,29 @@ StallMeter::StallMeter()
 {
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(1);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-        const double now = Now();
-        longest_ = std::max(longest_, now - last_);
-        last_ = now;
-    });
+    QObject::connect(&timer_, &QTimer::timeout, [this] { gap(Now()); });
+}
+
+void StallMeter::gap(double now)
+{
+    if (now - last_ > longest_) {
+        longest_ = now - last_;
+        longestEnd_ = now;
+    }
+    last_ = now;
 }
 
 void StallMeter::start()
 {
     longest_ = 0;
-    last_ = Now();
+    start_ = last_ = longestEnd_ = Now();
     timer_.start();
 }
 
 double StallMeter::stop()
 {
     timer_.stop();
-    longest_ = std::max(longest_, Now() - last_);
+    gap(Now());
     return longest_ * 1000;
 }
 
@@ -169,6 +174,7 @@ ProgramRun ProgramHarness::backup(const std::string& source, const std::string& 
     // The outcome drawn.
     QCoreApplication::processEvents();
     run.longestStallMs = stall.stop();
+    run.stallEndsAt = stall.longestEndedAt();
 
     for (std::size_t i = firstLogRow; i < app_->log().size(); ++i) {
         const std::string& detail = app_->log().at(i).detail;

@@ -20,6 +20,7 @@ enum class YieldMode { Throttled, EveryEntry };
 struct ProgramRun {
     double seconds = 0; // the backup timer's tick that ran the project
     double longestStallMs = 0; // largest gap between two firings of a 1 ms timer
+    double stallEndsAt = 0; // seconds into the run
     std::size_t failures = 0; // copies the log reports as failed
     std::string status; // the row's Status afterwards
 };
@@ -31,11 +32,17 @@ public:
     void start();
     // Stops and gives the longest gap in milliseconds, up to now.
     double stop();
+    // When the longest gap ended, in seconds from the start.
+    double longestEndedAt() const { return longestEnd_ - start_; }
 
 private:
+    void gap(double now);
+
     QTimer timer_;
+    double start_ = 0;
     double last_ = 0;
     double longest_ = 0;
+    double longestEnd_ = 0;
 };
 
 class ProgramHarness {
