@@ -4,13 +4,17 @@
 
 BUILD_DIR ?= build
 WERROR ?= OFF
+SANITIZE ?= OFF
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 30
+FUZZ_TARGETS := project_list ignore_list log_row normalize_time normalize_interval
 ARGS ?=
 
 PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev qt6-qpa-plugins \
-            libgtest-dev libcanberra-dev sound-theme-freedesktop
+            libgtest-dev libcanberra-dev clang libclang-rt-dev sound-theme-freedesktop
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test fuzz clean
 
 all: build
 
@@ -26,7 +30,7 @@ deps:
 	fi
 
 configure: deps
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DSENTREL_WERROR=$(WERROR)
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DSENTREL_WERROR=$(WERROR) -DSENTREL_SANITIZE=$(SANITIZE)
 
 build: configure
 	cmake --build $(BUILD_DIR)
@@ -42,6 +46,18 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j2
+
+# A short bounded run of each fuzz target under libFuzzer, ASan and UBSan.
+# New inputs go to $(FUZZ_DIR)/corpus, findings to $(FUZZ_DIR)/crash-*.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DSENTREL_LIBFUZZER=ON \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all"
+	cmake --build $(FUZZ_DIR) --target fuzz_targets
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_DIR)/corpus/$$t && echo "Fuzzing $$t for $(FUZZ_SECONDS) s" && \
+	  $(FUZZ_DIR)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_DIR)/ $(FUZZ_DIR)/corpus/$$t fuzz/corpus/$$t || exit 1; \
+	done
 
 clean:
 	rm -rf $(BUILD_DIR)

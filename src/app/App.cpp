@@ -17,12 +17,6 @@ template <class Fn> void Step(Fn&& fn)
     } catch (...) {
     }
 }
-
-bool FileExists(const std::string& path)
-{
-    struct stat st { };
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 } // namespace
 
 App::App(Services services, AppPaths paths)
@@ -51,10 +45,17 @@ void App::Startup(std::string_view commandLine)
     Step([&] { state_.TodayDayOfMonth = s_.clock.now().day; });
     Step([&] { ::mkdir(paths_.LogDir.c_str(), 0777); });
     Step([&] {
-        if (FileExists(paths_.ProjectFile))
-            LoadProjectList(paths_.ProjectFile, projects_);
+        std::string error;
+        LoadProjectList(paths_.ProjectFile, projects_, &error);
+        if (!error.empty())
+            log_.AddLog(kProgramName, "Can not read " + paths_.ProjectFile + ", " + error);
     });
-    Step([&] { ignoreList_.LoadIgnoreList(paths_.IgnoreFile); });
+    Step([&] {
+        std::string error;
+        ignoreList_.LoadIgnoreList(paths_.IgnoreFile, &error);
+        if (!error.empty())
+            log_.AddLog(kProgramName, "Can not read " + paths_.IgnoreFile + ", " + error);
+    });
     Step([&] {
         options_ = ReadOptions(s_.settings);
         if (view_)

@@ -1,28 +1,78 @@
 #include "base/TextFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace sentrel {
 
-std::optional<std::vector<std::string>> ReadTextLines(const std::string& path)
+std::vector<std::string> SplitLines(std::string_view text)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
     std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(std::move(line));
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
     }
-    // A read error keeps what was read until then.
     return lines;
+}
+
+std::optional<std::vector<std::string>> ReadTextLines(const std::string& path, std::string* error)
+{
+    const auto refuse = [&](int code) -> std::optional<std::vector<std::string>> {
+        if (error && code != ENOENT)
+            *error = SystemErrorText(code);
+        return std::nullopt;
+    };
+    // Non-blocking: opening a named pipe must not wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return refuse(errno);
+    struct stat st { };
+    if (::fstat(fd, &st) != 0) {
+        const int code = errno;
+        ::close(fd);
+        return refuse(code);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        if (error)
+            *error = "Not a regular file";
+        return std::nullopt;
+    }
+    if (std::size_t(st.st_size) > kMaxDataFileBytes) {
+        ::close(fd);
+        return refuse(EFBIG);
+    }
+    // The size may change while reading; the cap holds whatever it says.
+    std::string content(std::size_t(st.st_size) + 1, '\0');
+    std::size_t done = 0;
+    for (;;) {
+        if (done == content.size()) {
+            if (content.size() > kMaxDataFileBytes) {
+                ::close(fd);
+                return refuse(EFBIG);
+            }
+            content.resize(std::min(content.size() * 2, kMaxDataFileBytes + 1));
+        }
+        const ssize_t n = ::read(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break; // a read error keeps what was read until then
+        done += std::size_t(n);
+    }
+    ::close(fd);
+    content.resize(done);
+    return SplitLines(content);
 }
 
 bool WriteAll(int fd, std::string_view data)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -7,9 +8,18 @@
 
 namespace sentrel {
 
-// The lines of a text file, CR LF or LF ended, without their ends.
-// nullopt when the file cannot be opened or read.
-std::optional<std::vector<std::string>> ReadTextLines(const std::string& path);
+// Data files beyond this size are refused rather than read.
+inline constexpr std::size_t kMaxDataFileBytes = std::size_t(16) << 20;
+
+// The lines of a text, without their ends. CR LF, LF and a lone CR each
+// end a line; a last line needs no end.
+std::vector<std::string> SplitLines(std::string_view text);
+
+// The lines of a data file. nullopt when the file is missing, cannot be
+// read, or is refused: not a regular file (a pipe would block, a device
+// never end) or larger than kMaxDataFileBytes. Unless the file is simply
+// missing, `error` then receives the reason.
+std::optional<std::vector<std::string>> ReadTextLines(const std::string& path, std::string* error = nullptr);
 
 // The system's description of a failure, or nothing on success.
 using WriteError = std::optional<std::string>;

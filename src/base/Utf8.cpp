@@ -66,4 +66,59 @@ std::u32string DecodeUtf8Lossless(std::string_view text)
     return out;
 }
 
+namespace {
+bool IsControl(char32_t c)
+{
+    return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+void AppendEscape(std::string& out, const char* prefix, char32_t c, int digits)
+{
+    constexpr char kHex[] = "0123456789abcdef";
+    out += prefix;
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        out += kHex[(c >> shift) & 0xF];
+}
+} // namespace
+
+void AppendEscapingControls(std::string& out, std::string_view text)
+{
+    // Most texts have none: a quick scan for the bytes that may start one.
+    bool suspect = false;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || byte == 0xC2 || byte == 0xE2) {
+            suspect = true;
+            break;
+        }
+    }
+    if (!suspect) {
+        out.append(text);
+        return;
+    }
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t c;
+        const std::size_t length = SequenceAt(text, i, c);
+        if (length == 0) {
+            out += text[i]; // not UTF-8: left as it is, it breaks no line
+            ++i;
+            continue;
+        }
+        if (!IsControl(c))
+            out.append(text.substr(i, length));
+        else if (c < 0x80)
+            AppendEscape(out, "\\x", c, 2);
+        else
+            AppendEscape(out, "\\u", c, 4);
+        i += length;
+    }
+}
+
+std::string EscapeControlCharacters(std::string_view text)
+{
+    std::string out;
+    AppendEscapingControls(out, text);
+    return out;
+}
+
 } // namespace sentrel

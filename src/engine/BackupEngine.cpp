@@ -1,15 +1,14 @@
 #include "engine/BackupEngine.h"
 
 #include "base/TextFile.h"
+#include "engine/DirChain.h"
 #include "engine/IgnoreList.h"
 #include "platform/Clock.h"
 
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/openat2.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
 
@@ -37,24 +36,6 @@ private:
     int fd_;
 };
 
-// Opens a directory below an already open one without following any
-// link on the way, so a link that took a directory's place in either
-// tree never leads the walk elsewhere.
-int OpenBeneath(int rootFd, std::string_view relative)
-{
-    while (relative.starts_with('/'))
-        relative.remove_prefix(1);
-    const std::string path = relative.empty() ? std::string(".") : std::string(relative);
-    open_how how {};
-    how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
-    const long fd = ::syscall(SYS_openat2, rootFd, path.c_str(), &how, sizeof how);
-    // Older kernels, and sandboxes whose filters don't know the call.
-    if (fd >= 0 || (errno != ENOSYS && errno != EPERM))
-        return int(fd);
-    return ::openat(rootFd, path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-}
-
 // d_type when the file system gives it, else the entry's own mode.
 EntryKind KindOf(int dirFd, const dirent& entry)
 {
@@ -66,21 +47,53 @@ EntryKind KindOf(int dirFd, const dirent& entry)
     return KindOfMode(st.st_mode);
 }
 
-// Creates a destination subdirectory unless one is there; 0 or the errno.
+// A destination directory's permission bits: the source's, with owner rwx
+// so that the backup can fill it.
+mode_t DirectoryMode(mode_t sourceMode)
+{
+    return (sourceMode & 0777) | S_IRWXU;
+}
+
+// Creates a destination subdirectory unless one is there, and brings the
+// permission bits of one that is there in line with its source's, so a
+// folder made private later is private in the backup too. 0 or the errno.
 int EnsureDirectory(int dstFd, int dstError, const char* name, mode_t sourceMode)
 {
     if (dstFd < 0)
         return dstError;
+    const mode_t mode = DirectoryMode(sourceMode);
     struct stat existing { };
-    if (::fstatat(dstFd, name, &existing, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(existing.st_mode))
+    if (::fstatat(dstFd, name, &existing, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(existing.st_mode)) {
+        if ((existing.st_mode & 0777) != mode)
+            ::fchmodat(dstFd, name, (existing.st_mode & 07000) | mode, AT_SYMLINK_NOFOLLOW);
         return 0;
-    // Owner rwx added: the backup must be able to fill it.
-    const mode_t mode = (sourceMode & 0777) | S_IRWXU;
+    }
     if (::mkdirat(dstFd, name, mode) != 0)
         return errno;
     // mkdir's mode passes through the umask; the copy keeps the source's.
     ::fchmodat(dstFd, name, mode, 0);
     return 0;
+}
+
+// A listing of the directory, apart from the handle kept for the walk.
+DIR* ListingOf(int fd)
+{
+    // A duplicate shares the position, which the walk's handle never uses.
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0)
+        return nullptr;
+    DIR* dir = ::fdopendir(copy);
+    if (!dir)
+        ::close(copy);
+    return dir;
+}
+
+// A path for the log: without the trailing "/" a directory is held with.
+std::string_view WithoutTrailingSlash(std::string_view path)
+{
+    if (path.size() > 1 && path.ends_with('/'))
+        path.remove_suffix(1);
+    return path;
 }
 
 bool IsDotDirectory(const char* name)
@@ -101,10 +114,10 @@ struct BackupEngine::Walk {
     bool overwriteAll;
     std::string_view sourceRoot;
     std::string_view destinationRoot;
-    std::string top; // the first level's directory, ending in "/"
-    int topFd = -1;
-    int destinationFd = -1;
-    int destinationError = 0;
+    DirChain& source;
+    DirChain* destination; // none in the counting pass
+    std::string path; // the level in hand's source directory, ending in "/"
+    std::string destinationPath; // and its destination directory
     bool excludeKnown = false;
     dev_t excludeDev = 0;
     ino_t excludeIno = 0;
@@ -129,19 +142,6 @@ struct BackupEngine::Walk {
         if (IsDotDirectory(name))
             return false;
         return ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) && !excluded(st);
-    }
-
-    DIR* openLevel(const std::string& directory) const
-    {
-        if (topFd < 0)
-            return nullptr;
-        const int fd = OpenBeneath(topFd, std::string_view(directory).substr(top.size()));
-        if (fd < 0)
-            return nullptr;
-        DIR* dir = ::fdopendir(fd);
-        if (!dir)
-            ::close(fd);
-        return dir;
     }
 };
 
@@ -195,45 +195,29 @@ BackupEngine::BackupEngine(const Clock& clock, const IgnoreList& ignoreList, std
 {
 }
 
+namespace {
+int OpenTop(const std::string& path, int& error)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    error = fd < 0 ? errno : 0;
+    return fd;
+}
+} // namespace
+
 void BackupEngine::CountFiles(const std::string& directory, std::string_view includeSubdir,
                               const std::string& destinationRoot, BackupProgress& progress)
 {
     if (directory.empty())
         return;
-    Walk walk { progress, includeSubdir == "Yes", false, {}, destinationRoot, directory };
-    EnsureTrailingSlash(walk.top);
-    const Fd top(::open(walk.top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    walk.topFd = top.get();
+    int error = 0;
+    std::string top = directory;
+    EnsureTrailingSlash(top);
+    DirChain source(OpenTop(top, error), error);
+    Walk walk { progress, includeSubdir == "Yes", false, {}, destinationRoot, source, nullptr, std::move(top), {} };
     struct stat st { };
     if (::stat(destinationRoot.c_str(), &st) == 0)
         walk.exclude(st);
-    countLevel(walk, walk.top);
-}
-
-void BackupEngine::countLevel(Walk& walk, const std::string& directory)
-{
-    std::vector<std::string> subdirectories;
-    if (DIR* dir = walk.openLevel(directory)) {
-        const int fd = ::dirfd(dir);
-        while (const dirent* entry = ::readdir(dir)) {
-            struct stat st { };
-            if (KindOf(fd, *entry) != EntryKind::Directory)
-                FilesTotal += 1;
-            else if (walk.takeSubdirectory(fd, entry->d_name, st))
-                subdirectories.emplace_back(entry->d_name);
-            walk.progress.yield();
-            if (!walk.progress.running())
-                break;
-        }
-        ::closedir(dir);
-    }
-    if (!walk.descend)
-        return;
-    for (const std::string& name : subdirectories) {
-        if (!walk.progress.running())
-            return;
-        countLevel(walk, directory + name + '/');
-    }
+    walkTree(walk, false);
 }
 
 void BackupEngine::CopyTree(const std::string& sourceDirectory, const std::string& destinationRoot,
@@ -242,71 +226,140 @@ void BackupEngine::CopyTree(const std::string& sourceDirectory, const std::strin
 {
     if (sourceDirectory.empty())
         return;
-    Walk walk {
-        progress, includeSubdir == "Yes", overwriteOption == "All", sourceRoot, destinationRoot, sourceDirectory
-    };
-    EnsureTrailingSlash(walk.top);
-    const Fd top(::open(walk.top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    walk.topFd = top.get();
-    const Fd destination(::open(destinationRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    walk.destinationFd = destination.get();
-    walk.destinationError = destination.get() < 0 ? errno : 0;
-    struct stat st { };
-    if (destination.get() >= 0 && ::fstat(destination.get(), &st) == 0)
-        walk.exclude(st);
-    copyLevel(walk, walk.top);
+    int sourceError = 0, destinationError = 0;
+    std::string top = sourceDirectory;
+    EnsureTrailingSlash(top);
+    DirChain source(OpenTop(top, sourceError), sourceError);
+    DirChain destination(OpenTop(destinationRoot, destinationError), destinationError);
+    std::string destinationPath = DestinationDirectory(top, sourceRoot, destinationRoot);
+    Walk walk { progress,     includeSubdir == "Yes", overwriteOption == "All",  sourceRoot, destinationRoot, source,
+                &destination, std::move(top),         std::move(destinationPath) };
+
+    struct stat dst {
+    }, src {};
+    const int dstFd = destination.fd();
+    if (dstFd >= 0 && ::fstat(dstFd, &dst) == 0) {
+        walk.exclude(dst);
+        // The root may be a folder the user made: it loses what the source
+        // root keeps from others, but gains nothing.
+        const int srcFd = source.fd();
+        if (srcFd >= 0 && ::fstat(srcFd, &src) == 0 && S_ISDIR(dst.st_mode)) {
+            const mode_t extra = dst.st_mode & 0077 & ~src.st_mode;
+            if (extra != 0)
+                ::fchmod(dstFd, dst.st_mode & 07777 & ~extra);
+        }
+    }
+    walkTree(walk, true);
 }
 
-void BackupEngine::copyLevel(Walk& walk, const std::string& sourceDirectory)
+void BackupEngine::walkTree(Walk& walk, bool copying)
+{
+    // A loop rather than recursion: the depth of a tree is not the stack's.
+    struct Level {
+        std::vector<std::string> subdirectories;
+        std::size_t next = 0;
+        std::size_t pathLength;
+        std::size_t destinationPathLength;
+    };
+    std::vector<Level> levels;
+    const auto enter = [&] {
+        levels.push_back({ {}, 0, walk.path.size(), walk.destinationPath.size() });
+        if (copying)
+            copyLevel(walk, levels.back().subdirectories);
+        else
+            countLevel(walk, levels.back().subdirectories);
+    };
+
+    enter();
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (!walk.descend || level.next == level.subdirectories.size() || !walk.progress.running()) {
+            levels.pop_back();
+            if (!levels.empty()) {
+                walk.source.pop();
+                if (walk.destination)
+                    walk.destination->pop();
+                walk.path.resize(levels.back().pathLength);
+                walk.destinationPath.resize(levels.back().destinationPathLength);
+            }
+            continue;
+        }
+        const std::string name = std::move(level.subdirectories[level.next++]);
+        walk.path.resize(level.pathLength);
+        walk.path.append(name).push_back('/');
+        walk.destinationPath.resize(level.destinationPathLength);
+        walk.destinationPath.append(name).push_back('/');
+        walk.source.push(name.c_str());
+        if (walk.destination)
+            walk.destination->push(name.c_str());
+        enter();
+    }
+}
+
+void BackupEngine::countLevel(Walk& walk, std::vector<std::string>& subdirectories)
+{
+    const int fd = walk.source.fd();
+    DIR* dir = fd < 0 ? nullptr : ListingOf(fd);
+    if (!dir)
+        return; // the copy reports it
+    while (const dirent* entry = ::readdir(dir)) {
+        struct stat st { };
+        if (KindOf(fd, *entry) != EntryKind::Directory)
+            FilesTotal += 1;
+        else if (walk.takeSubdirectory(fd, entry->d_name, st))
+            subdirectories.emplace_back(entry->d_name);
+        walk.progress.yield();
+        if (!walk.progress.running())
+            break;
+    }
+    ::closedir(dir);
+}
+
+void BackupEngine::copyLevel(Walk& walk, std::vector<std::string>& subdirectories)
 {
     BackupProgress& progress = walk.progress;
-    const std::string destinationDirectory
-        = DestinationDirectory(sourceDirectory, walk.sourceRoot, walk.destinationRoot);
-    std::vector<std::string> subdirectories;
-
-    DIR* dir = walk.openLevel(sourceDirectory);
-    progress.setTag(sourceDirectory);
-    if (dir) {
-        const int srcFd = ::dirfd(dir);
-        int dstError = walk.destinationError;
-        const Fd dst(walk.destinationFd < 0
-                         ? -1
-                         : OpenBeneath(walk.destinationFd,
-                                       std::string_view(destinationDirectory).substr(walk.destinationRoot.size())));
-        if (walk.destinationFd >= 0 && dst.get() < 0)
-            dstError = errno;
-
-        while (const dirent* entry = ::readdir(dir)) {
-            const char* name = entry->d_name;
-            const EntryKind kind = KindOf(srcFd, *entry);
-            struct stat st { };
-            if (kind != EntryKind::Directory) {
-                copyFile(walk, srcFd, dst.get(), dstError, sourceDirectory, destinationDirectory, name, kind);
-            } else if (walk.takeSubdirectory(srcFd, name, st)) {
-                subdirectories.emplace_back(name);
-                if (const int error = EnsureDirectory(dst.get(), dstError, name, st.st_mode))
-                    progress.log("Can not create " + destinationDirectory + name + ", " + SystemErrorText(error));
-            }
-            progress.yield();
-            if (!progress.running())
-                break;
-        }
-        ::closedir(dir);
-    }
-
-    if (!walk.descend)
+    const int srcFd = walk.source.fd();
+    DIR* dir = srcFd < 0 ? nullptr : ListingOf(srcFd);
+    const int listError = errno;
+    progress.setTag(walk.path);
+    if (!dir) {
+        progress.log("Can not read " + std::string(WithoutTrailingSlash(walk.path)) + ", "
+                     + SystemErrorText(listError));
         return;
-    for (const std::string& name : subdirectories) {
-        if (!progress.running())
-            return;
-        copyLevel(walk, sourceDirectory + name + '/');
     }
+    const int dstFd = walk.destination->fd();
+    const int dstError = dstFd < 0 ? errno : 0;
+    copier_.enterDirectory();
+
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (!entry) {
+            if (errno != 0)
+                progress.log("Can not read " + std::string(WithoutTrailingSlash(walk.path)) + ", "
+                             + SystemErrorText(errno));
+            break;
+        }
+        const char* name = entry->d_name;
+        const EntryKind kind = KindOf(srcFd, *entry);
+        struct stat st { };
+        if (kind != EntryKind::Directory) {
+            copyFile(walk, srcFd, dstFd, dstError, name, kind);
+        } else if (walk.takeSubdirectory(srcFd, name, st)) {
+            subdirectories.emplace_back(name);
+            if (const int error = EnsureDirectory(dstFd, dstError, name, st.st_mode))
+                progress.log("Can not create " + walk.destinationPath + name + ", " + SystemErrorText(error));
+        }
+        progress.yield();
+        if (!progress.running())
+            break;
+    }
+    ::closedir(dir);
 }
 
-void BackupEngine::copyFile(Walk& walk, int srcFd, int dstFd, int dstError, const std::string& sourceDirectory,
-                            const std::string& destinationDirectory, const char* name, EntryKind kind)
+void BackupEngine::copyFile(Walk& walk, int srcFd, int dstFd, int dstError, const char* name, EntryKind kind)
 {
-    tagBuffer_.assign(sourceDirectory).append(name);
+    tagBuffer_.assign(walk.path).append(name);
     walk.progress.setTag(tagBuffer_);
     FilesDone += 1;
     refreshProgress(walk.progress);
@@ -314,12 +367,20 @@ void BackupEngine::copyFile(Walk& walk, int srcFd, int dstFd, int dstError, cons
         return;
 
     bool copy = true;
+    bool exists = walk.overwriteAll; // most files are there on a re-run
     struct stat dst { };
-    if (dstFd >= 0 && !walk.overwriteAll && ::fstatat(dstFd, name, &dst, AT_SYMLINK_NOFOLLOW) == 0) {
-        // Instants, not local calendar times: a change of time zone or
-        // daylight saving time must not make every file look newer.
-        struct stat src { };
-        copy = ::fstatat(srcFd, name, &src, AT_SYMLINK_NOFOLLOW) != 0 || dst.st_mtim.tv_sec < src.st_mtim.tv_sec;
+    if (dstFd >= 0 && !walk.overwriteAll) {
+        exists = ::fstatat(dstFd, name, &dst, AT_SYMLINK_NOFOLLOW) == 0;
+        if (exists) {
+            // Instants, not local calendar times: a change of time zone or
+            // daylight saving time must not make every file look newer.
+            struct stat src { };
+            copy = ::fstatat(srcFd, name, &src, AT_SYMLINK_NOFOLLOW) != 0 || dst.st_mtim.tv_sec < src.st_mtim.tv_sec;
+            // Up to date, but a file made private later is private in the
+            // backup too.
+            if (!copy && S_ISREG(src.st_mode) && S_ISREG(dst.st_mode) && (src.st_mode & 0777) != (dst.st_mode & 0777))
+                ::fchmodat(dstFd, name, src.st_mode & 0777, AT_SYMLINK_NOFOLLOW);
+        }
     }
     if (!copy)
         return;
@@ -329,9 +390,9 @@ void BackupEngine::copyFile(Walk& walk, int srcFd, int dstFd, int dstError, cons
     if (dstFd < 0)
         error = SystemErrorText(dstError);
     else
-        outcome = copier_.copy(srcFd, name, kind, dstFd, walk.progress, error);
+        outcome = copier_.copy(srcFd, name, kind, dstFd, exists, walk.progress, error);
     if (outcome == CopyOutcome::Failed)
-        walk.progress.log("Can not create " + destinationDirectory + name + ", " + error);
+        walk.progress.log("Can not create " + walk.destinationPath + name + ", " + error);
 }
 
 void BackupEngine::refreshProgress(BackupProgress& progress)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sentrel {
 
@@ -59,10 +60,12 @@ public:
 private:
     struct Walk;
 
-    void countLevel(Walk& walk, const std::string& directory);
-    void copyLevel(Walk& walk, const std::string& sourceDirectory);
-    void copyFile(Walk& walk, int srcFd, int dstFd, int dstError, const std::string& sourceDirectory,
-                  const std::string& destinationDirectory, const char* name, EntryKind kind);
+    // Lists each level, then descends into the subdirectories it met, depth
+    // first; `copying` tells the copy from the counting pass.
+    void walkTree(Walk& walk, bool copying);
+    void countLevel(Walk& walk, std::vector<std::string>& subdirectories);
+    void copyLevel(Walk& walk, std::vector<std::string>& subdirectories);
+    void copyFile(Walk& walk, int srcFd, int dstFd, int dstError, const char* name, EntryKind kind);
     void refreshProgress(BackupProgress& progress);
 
     const Clock& clock_;

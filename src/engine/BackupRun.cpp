@@ -1,6 +1,13 @@
 #include "engine/BackupRun.h"
 
+#include "base/TextFile.h"
+
+#include <chrono>
+#include <fcntl.h>
+#include <future>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace sentrel {
 
@@ -13,6 +20,38 @@ bool DirExists(const std::string& path)
 {
     struct stat st { };
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A new destination root keeps the source root's permission bits, with
+// owner rwx so that the backup can fill it; a private folder stays private.
+void MakeDestinationRoot(const std::string& destination, const std::string& source)
+{
+    struct stat st { };
+    const mode_t mode = S_IRWXU | (::stat(source.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? st.st_mode & 0777 : 0);
+    // mkdir's mode passes through the umask.
+    if (::mkdir(destination.c_str(), mode) == 0)
+        ::chmod(destination.c_str(), mode);
+}
+
+// Writes out everything cached for the destination's file system, so a
+// run that reports success has its copies on the disk. The wait can be
+// long on a slow disk, so the event loop keeps running meanwhile. 0 or the
+// errno.
+int SyncFileSystem(const std::string& path, const std::function<void()>& yield)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    std::promise<int> done;
+    std::future<int> result = done.get_future();
+    std::thread worker([&] { done.set_value(::syncfs(fd) == 0 ? 0 : errno); });
+    while (result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+        if (yield)
+            yield();
+    }
+    worker.join();
+    ::close(fd);
+    return result.get();
 }
 
 // Forwards the engine's reports to the task row, wherever it is now.
@@ -69,7 +108,7 @@ void BackupRun::RunBackupTask(TaskId row, const std::string& projectName)
     };
 
     if (!DirExists(destination)) {
-        ::mkdir(destination.c_str(), 0777);
+        MakeDestinationRoot(destination, source);
         if (!DirExists(destination))
             return fail(kTargetMissing, "Warning: target backup directory or disk not found:", destination);
     }
@@ -84,6 +123,10 @@ void BackupRun::RunBackupTask(TaskId row, const std::string& projectName)
     engine_.CopyTree(source, destination, includeSubdir, overwriteOption, source, progress);
 
     const bool finished = c_.state.ScheduleRunning;
+    if (finished) {
+        if (const int error = SyncFileSystem(destination, c_.yield))
+            c_.log.AddLog(projectName, "Can not write " + destination + ", " + SystemErrorText(error));
+    }
     c_.tasks.setStatus(row, finished ? "Backup finished." : "Backup canceled.");
     c_.tasks.setCurrentFile(row, "");
     c_.tasks.setImage(row, finished ? TaskImage::Finished : TaskImage::Failed);

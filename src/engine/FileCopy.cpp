@@ -7,7 +7,10 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <csignal>
+#include <cstdio>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,12 +56,12 @@ bool RangeCopyUnsupported(int error)
     return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP;
 }
 
-// Bytes copied, 0 at the end of the input, or -errno.
-ssize_t ReadWrite(int in, int out, char* buffer, std::size_t want)
+// Bytes copied from `offset` on, 0 at the end of the input, or -errno.
+ssize_t PReadWrite(int in, int out, char* buffer, std::size_t want, off_t offset)
 {
     std::size_t done = 0;
     while (done < want) {
-        const ssize_t got = ::read(in, buffer, std::min(kBufferBytes, want - done));
+        const ssize_t got = ::pread(in, buffer, std::min(kBufferBytes, want - done), offset + off_t(done));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -67,7 +70,8 @@ ssize_t ReadWrite(int in, int out, char* buffer, std::size_t want)
         if (got == 0)
             break;
         for (ssize_t written = 0; written < got;) {
-            const ssize_t n = ::write(out, buffer + written, std::size_t(got - written));
+            const ssize_t n
+                = ::pwrite(out, buffer + written, std::size_t(got - written), offset + off_t(done) + written);
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
@@ -78,6 +82,31 @@ ssize_t ReadWrite(int in, int out, char* buffer, std::size_t want)
         done += std::size_t(got);
     }
     return ssize_t(done);
+}
+
+// A nameless file can be given a name only through /proc.
+bool CanLinkAnonymous()
+{
+    static const bool usable = ::access("/proc/self/fd", X_OK) == 0;
+    return usable;
+}
+
+// The process that made a temporary file ".sentrel-<pid>-<n>.tmp", or 0
+// for any other name.
+long TempFileOwner(std::string_view name)
+{
+    constexpr std::string_view prefix = ".sentrel-", suffix = ".tmp";
+    if (!name.starts_with(prefix) || !name.ends_with(suffix))
+        return 0;
+    name = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    long pid = 0;
+    const auto [end, ec] = std::from_chars(name.data(), name.data() + name.size(), pid);
+    if (ec != std::errc() || end == name.data() || end == name.data() + name.size() || *end != '-')
+        return 0;
+    const std::string_view counter(end + 1, std::size_t(name.data() + name.size() - end - 1));
+    if (counter.empty() || counter.find_first_not_of("0123456789") != std::string_view::npos)
+        return 0;
+    return pid;
 }
 } // namespace
 
@@ -110,12 +139,13 @@ FileCopier::~FileCopier()
     abandon();
 }
 
-CopyOutcome FileCopier::copy(int srcDirFd, const char* name, EntryKind kind, int dstDirFd, BackupProgress& progress,
-                             std::string& error)
+CopyOutcome FileCopier::copy(int srcDirFd, const char* name, EntryKind kind, int dstDirFd, bool exists,
+                             BackupProgress& progress, std::string& error)
 {
+    abandoned_ = false;
     switch (kind) {
     case EntryKind::Regular:
-        return copyRegular(srcDirFd, name, dstDirFd, progress, error);
+        return copyRegular(srcDirFd, name, dstDirFd, exists, progress, error);
     case EntryKind::Link:
         return copyLink(srcDirFd, name, dstDirFd, error);
     default:
@@ -129,6 +159,7 @@ void FileCopier::abandon()
     if (tempDirFd_ >= 0)
         ::unlinkat(tempDirFd_, tempName_, 0);
     tempDirFd_ = -1;
+    abandoned_ = true;
 }
 
 void FileCopier::nextTempName()
@@ -143,8 +174,45 @@ void FileCopier::nextTempName()
     std::copy_n(".tmp", 5, p);
 }
 
-CopyOutcome FileCopier::commitOrDiscard(int dstDirFd, const char* name, int failure, std::string& error)
+int FileCopier::createNamed(int dstDirFd, const std::function<int(const char*)>& create)
 {
+    if (!swept_) {
+        sweepStale(dstDirFd);
+        swept_ = true;
+    }
+    int failure = EEXIST;
+    for (int attempt = 0; attempt < 100 && failure == EEXIST; ++attempt) {
+        nextTempName();
+        failure = create(tempName_);
+    }
+    if (failure == 0)
+        tempDirFd_ = dstDirFd;
+    return failure;
+}
+
+void FileCopier::sweepStale(int dstDirFd)
+{
+    // Only this program's own files, and only of processes that are gone:
+    // a copy that a running process has in hand stays.
+    const int fd = ::openat(dstDirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const long pid = TempFileOwner(entry->d_name);
+        if (pid > 0 && pid != long(::getpid()) && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            ::unlinkat(dstDirFd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+CopyOutcome FileCopier::commitNamed(int dstDirFd, const char* name, int failure, std::string& error)
+{
+    if (abandoned_)
+        return CopyOutcome::Canceled;
     if (failure == 0 && ::renameat(dstDirFd, tempName_, dstDirFd, name) != 0)
         failure = errno;
     if (failure != 0)
@@ -156,7 +224,32 @@ CopyOutcome FileCopier::commitOrDiscard(int dstDirFd, const char* name, int fail
     return CopyOutcome::Failed;
 }
 
-CopyOutcome FileCopier::copyRegular(int srcDirFd, const char* name, int dstDirFd, BackupProgress& progress,
+CopyOutcome FileCopier::commitAnonymous(int fd, int dstDirFd, const char* name, bool exists, int failure,
+                                        std::string& error)
+{
+    if (abandoned_)
+        return CopyOutcome::Canceled;
+    char self[40];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    const auto link
+        = [&](const char* to) { return ::linkat(AT_FDCWD, self, dstDirFd, to, AT_SYMLINK_FOLLOW) == 0 ? 0 : errno; };
+    if (failure == 0) {
+        // A new file takes its name at once; an old one is replaced by a
+        // rename, which a link cannot do.
+        failure = exists ? EEXIST : link(name);
+        if (failure == EEXIST) {
+            failure = createNamed(dstDirFd, link);
+            if (failure == 0)
+                return commitNamed(dstDirFd, name, 0, error);
+        }
+    }
+    if (failure == 0)
+        return CopyOutcome::Copied;
+    error = SystemErrorText(failure);
+    return CopyOutcome::Failed;
+}
+
+CopyOutcome FileCopier::copyRegular(int srcDirFd, const char* name, int dstDirFd, bool exists, BackupProgress& progress,
                                     std::string& error)
 {
     // O_NONBLOCK: should a fifo have taken the file's place, opening it must not hang.
@@ -178,20 +271,23 @@ CopyOutcome FileCopier::copyRegular(int srcDirFd, const char* name, int dstDirFd
     }
 
     int out = -1;
-    for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
-        nextTempName();
-        out = ::openat(dstDirFd, tempName_, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (out < 0 && errno != EEXIST)
-            break;
+    const bool anonymous
+        = CanLinkAnonymous() && (out = ::openat(dstDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)) >= 0;
+    if (!anonymous) {
+        const int failure = createNamed(dstDirFd, [&](const char* temp) {
+            out = ::openat(dstDirFd, temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            return out < 0 ? errno : 0;
+        });
+        if (failure != 0) {
+            error = SystemErrorText(failure);
+            ::close(in);
+            return CopyOutcome::Failed;
+        }
     }
-    if (out < 0) {
-        error = SystemErrorText(errno);
-        ::close(in);
-        return CopyOutcome::Failed;
-    }
-    tempDirFd_ = dstDirFd;
 
-    int failure = copyData(in, out, st.st_size, progress);
+    // Fewer blocks than the size needs: there are holes to keep.
+    const bool sparse = (long long)st.st_blocks * 512 < (long long)st.st_size;
+    int failure = copyData(in, out, st.st_size, sparse, progress);
     ::close(in);
     if (failure < 0) {
         ::close(out);
@@ -203,22 +299,58 @@ CopyOutcome FileCopier::copyRegular(int srcDirFd, const char* name, int dstDirFd
     const timespec times[2] = { st.st_atim, st.st_mtim };
     if (failure == 0 && ::futimens(out, times) != 0)
         failure = errno;
+    if (anonymous) {
+        const CopyOutcome outcome = commitAnonymous(out, dstDirFd, name, exists, failure, error);
+        ::close(out);
+        return outcome;
+    }
     // Some file systems report write errors only here.
     if (::close(out) != 0 && failure == 0 && errno != EINTR)
         failure = errno;
-    return commitOrDiscard(dstDirFd, name, failure, error);
+    return commitNamed(dstDirFd, name, failure, error);
 }
 
-int FileCopier::copyData(int in, int out, long long size, BackupProgress& progress)
+int FileCopier::copyData(int in, int out, long long size, bool sparse, BackupProgress& progress)
 {
-    long long remaining = size;
     bool useRange = true;
+    if (!sparse)
+        return copyRange(in, out, 0, size, useRange, progress);
+    // Only the data is copied; the holes between stay holes.
+    long long offset = 0;
+    while (offset < size) {
+        const off_t data = ::lseek(in, off_t(offset), SEEK_DATA);
+        if (data < 0) {
+            if (errno == ENXIO)
+                break; // a hole up to the end
+            return copyRange(in, out, offset, size - offset, useRange, progress);
+        }
+        if (data >= size)
+            break;
+        off_t hole = ::lseek(in, data, SEEK_HOLE);
+        if (hole < 0 || hole > size)
+            hole = off_t(size);
+        if (const int failure = copyRange(in, out, data, hole - data, useRange, progress))
+            return failure;
+        offset = hole;
+        if (offset < size) {
+            progress.yield();
+            if (!progress.running())
+                return -1;
+        }
+    }
+    return ::ftruncate(out, off_t(size)) == 0 ? 0 : errno;
+}
+
+int FileCopier::copyRange(int in, int out, long long offset, long long length, bool& useRange, BackupProgress& progress)
+{
+    loff_t inOffset = offset, outOffset = offset;
+    long long remaining = length;
     while (remaining > 0) {
         const std::size_t want = std::size_t(std::min<long long>(remaining, (long long)chunkBytes_));
         const std::int64_t start = MonotonicNs();
         ssize_t n;
         if (useRange) {
-            n = ::copy_file_range(in, nullptr, out, nullptr, want, 0);
+            n = ::copy_file_range(in, &inOffset, out, &outOffset, want, 0);
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
@@ -230,9 +362,11 @@ int FileCopier::copyData(int in, int out, long long size, BackupProgress& progre
         } else {
             if (!buffer_)
                 buffer_ = std::make_unique<char[]>(kBufferBytes);
-            n = ReadWrite(in, out, buffer_.get(), want);
+            n = PReadWrite(in, out, buffer_.get(), want, off_t(inOffset));
             if (n < 0)
                 return int(-n);
+            inOffset += n;
+            outOffset += n;
         }
         if (n == 0)
             break; // the file shrank meanwhile
@@ -270,22 +404,16 @@ CopyOutcome FileCopier::copyLink(int srcDirFd, const char* name, int dstDirFd, s
     }
     target[length] = '\0';
 
-    int failure = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        nextTempName();
-        failure = ::symlinkat(target, dstDirFd, tempName_) == 0 ? 0 : errno;
-        if (failure != EEXIST)
-            break;
-    }
+    int failure
+        = createNamed(dstDirFd, [&](const char* temp) { return ::symlinkat(target, dstDirFd, temp) == 0 ? 0 : errno; });
     if (failure != 0) {
         error = SystemErrorText(failure);
         return CopyOutcome::Failed;
     }
-    tempDirFd_ = dstDirFd;
     const timespec times[2] = { st.st_atim, st.st_mtim };
     if (::utimensat(dstDirFd, tempName_, times, AT_SYMLINK_NOFOLLOW) != 0)
         failure = errno;
-    return commitOrDiscard(dstDirFd, name, failure, error);
+    return commitNamed(dstDirFd, name, failure, error);
 }
 
 } // namespace sentrel

@@ -32,18 +32,29 @@ void FoldCase(std::string_view text, std::u32string& out)
 
 } // namespace
 
-void IgnoreList::LoadIgnoreList(const std::string& path)
+void IgnoreList::LoadIgnoreList(const std::string& path, std::string* error)
 {
     path_ = path;
     clear();
-    if (const auto lines = ReadTextLines(path)) {
-        for (const std::string& line : *lines) {
-            std::string entry = TrimSpaces(line);
-            if (!entry.empty())
-                append(IgnoreEntry { std::move(entry) });
-        }
-    }
+    if (const auto lines = ReadTextLines(path, error))
+        appendLines(*lines);
     refold();
+}
+
+void IgnoreList::LoadFromText(std::string_view content)
+{
+    clear();
+    appendLines(SplitLines(content));
+    refold();
+}
+
+void IgnoreList::appendLines(const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines) {
+        std::string entry = TrimSpaces(line);
+        if (!entry.empty())
+            append(IgnoreEntry { std::move(entry) });
+    }
 }
 
 WriteError IgnoreList::SaveIgnoreList(const std::string& path) const

@@ -32,8 +32,11 @@ struct IgnoreAdd {
 // copies that matching uses.
 class IgnoreList : public Table<IgnoreEntry> {
 public:
-    // A missing or unreadable file gives an empty list.
-    void LoadIgnoreList(const std::string& path);
+    // A missing or unreadable file gives an empty list; unless it is
+    // simply missing, `error` receives the reason.
+    void LoadIgnoreList(const std::string& path, std::string* error = nullptr);
+    // The entries of a file's content.
+    void LoadFromText(std::string_view content);
     WriteError SaveIgnoreList(const std::string& path) const;
 
     IgnoreAdd AddEntry(std::string_view typed);
@@ -50,6 +53,7 @@ private:
         bool suffix;
     };
 
+    void appendLines(const std::vector<std::string>& lines);
     void refold();
     void save() const;
 

@@ -46,9 +46,9 @@ std::string FormatProjectLine(const ProjectRecord& r)
     return line;
 }
 
-void LoadProjectList(const std::string& path, ProjectTable& table)
+void LoadProjectList(const std::string& path, ProjectTable& table, std::string* error)
 {
-    const auto lines = ReadTextLines(path);
+    const auto lines = ReadTextLines(path, error);
     if (!lines)
         return;
     for (const std::string& line : *lines) {

@@ -15,8 +15,9 @@ std::optional<ProjectRecord> ParseProjectLine(std::string_view line);
 // The nine fields joined by "|", CR LF ended.
 std::string FormatProjectLine(const ProjectRecord& record);
 
-// Appends the file's projects to the table; failures are silent.
-void LoadProjectList(const std::string& path, ProjectTable& table);
+// Appends the file's projects to the table. A file that is there but is
+// not read leaves the reason in `error`.
+void LoadProjectList(const std::string& path, ProjectTable& table, std::string* error = nullptr);
 // Replaces the file with the table, in table order.
 WriteError SaveProjectList(const std::string& path, const ProjectTable& table);
 

@@ -23,14 +23,18 @@ std::string LogFilePath(const std::string& logDir, const LocalDateTime& date)
 
 std::string FormatLogLine(const LogRow& row)
 {
-    std::string line = row.projectName;
-    const std::size_t length = Utf8Length(row.projectName);
+    // Rows added through AddLog are escaped already; this keeps any other
+    // row to one line as well.
+    std::string line;
+    line.reserve(row.projectName.size() + row.time.size() + row.detail.size() + 24);
+    AppendEscapingControls(line, row.projectName);
+    const std::size_t length = Utf8Length(line);
     if (length < kNameField)
         line.append(kNameField - length, ' ');
     line += ' ';
     line += row.time;
     line += kTimeGap;
-    line += row.detail;
+    AppendEscapingControls(line, row.detail);
     line += "\r\n";
     return line;
 }

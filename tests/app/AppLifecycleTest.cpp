@@ -1,6 +1,8 @@
 #include "support/AppFixture.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace sentrel {
 namespace {
@@ -48,6 +50,19 @@ TEST(AppLifecycle, AFailingStepIsSkippedAndTheRestRuns)
     EXPECT_TRUE(f.tray.iconShown);
     EXPECT_EQ(f.app->projects().size(), 1u);
     EXPECT_EQ(f.app->log().size(), 1u);
+}
+
+// A pipe would block the start and a device never end: neither is read.
+TEST(AppLifecycle, DataFilesThatAreNotRegularFilesAreLoggedAndPassedOver)
+{
+    AppFixture f;
+    ::mkfifo((f.dataDir / "Sentrel.prj").c_str(), 0600);
+    ::symlink("/dev/zero", (f.dataDir / "Ignore.ini").c_str());
+    f.app->Startup("");
+    ASSERT_EQ(f.app->log().size(), 3u);
+    EXPECT_EQ(f.app->log().at(0).detail, "Can not read " + f.app->paths().ProjectFile + ", Not a regular file");
+    EXPECT_EQ(f.app->log().at(1).detail, "Can not read " + f.app->paths().IgnoreFile + ", Not a regular file");
+    EXPECT_EQ(f.app->log().at(2).detail, "Sentrel started");
 }
 
 TEST(AppLifecycle, OnlyNoClearsAnOptionAndClearedOptionsAreKeptAtExit)

@@ -6,7 +6,9 @@
 #include "support/Rows.h"
 #include "support/TempDir.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace sentrel {
 namespace {
@@ -86,6 +88,31 @@ TEST_F(BackupRunTest, FailuresAlwaysSoundAndLeaveTheRowBackingUp)
     // The project renamed or deleted since the row was planned: no paths.
     EXPECT_EQ(Run(created, "Renamed"), failed("Renamed", "target backup directory or disk not found", ""));
     EXPECT_EQ(sound.played, 3);
+}
+
+TEST_F(BackupRunTest, ANewDestinationIsAsPrivateAsItsSource)
+{
+    MakeDirs(source);
+    ::chmod(source.c_str(), 0750);
+    const mode_t umask = ::umask(0);
+    Run(dir / "backup");
+    ::umask(umask);
+    EXPECT_EQ(Mode(dir / "backup"), 0750u);
+}
+
+TEST_F(BackupRunTest, ADestinationThatCannotBeWrittenOutIsLoggedBeforeTheEnd)
+{
+    MakeDirs(source);
+    WriteFile(source + "/file.txt", "content");
+    const std::string backup = dir / "backup";
+    // The disk is pulled once the file is copied.
+    onYield = [&] {
+        if (Exists(backup + "/file.txt"))
+            ::rename(backup.c_str(), (dir / "pulled").c_str());
+    };
+    EXPECT_EQ(Run(backup),
+              "Backup finished.|3|Finished||Start backup|Can not write " + backup
+                  + ", No such file or directory|Backup finished|Mail - Backup finished|Sentrel|1");
 }
 
 } // namespace

@@ -4,12 +4,14 @@
 #include "support/TempDir.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace sentrel {
@@ -25,6 +27,51 @@ Names Listing(const std::string& path)
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// Removes a chain of `depth` folders named `level` below root, deepest first.
+void RemoveDeep(const std::string& root, const std::string& level, int depth)
+{
+    std::vector<int> fds { ::open(root.c_str(), O_RDONLY | O_DIRECTORY) };
+    for (int i = 0; i < depth && fds.back() >= 0; ++i)
+        fds.push_back(::openat(fds.back(), level.c_str(), O_RDONLY | O_DIRECTORY));
+    for (std::size_t i = fds.size() - 1; i > 0; --i) {
+        for (const char* name : { "side/f", "side", "bottom" })
+            ::unlinkat(fds[i], name, std::string_view(name) == "side" ? AT_REMOVEDIR : 0);
+        ::close(fds[i]);
+        ::unlinkat(fds[i - 1], level.c_str(), AT_REMOVEDIR);
+    }
+    ::close(fds[0]);
+}
+
+constexpr std::string_view kNoOrdinaryUser = "(no ordinary user)";
+
+// Runs `body` in a child process under an ordinary user's uid when this
+// process is root, in this process otherwise; gives what it returns.
+std::string AsOrdinaryUser(const std::function<std::string()>& body)
+{
+    if (::geteuid() != 0)
+        return body();
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return std::string(kNoOrdinaryUser);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        std::string text(kNoOrdinaryUser);
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0)
+            text = body();
+        ::write(pipeFds[1], text.data(), text.size());
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, std::size_t(n));
+    ::close(pipeFds[0]);
+    ::waitpid(child, nullptr, 0);
+    return text;
 }
 
 // Also where the engine reports; onYield may stop the schedule.
@@ -203,16 +250,166 @@ TEST_F(CopyTreeTest, AnInterruptedCopyKeepsThePreviousOneAndLeavesNoTemporaryFil
     EXPECT_EQ(logs, Names { "Can not create " + dst + "/big.bin, File too large" });
     EXPECT_EQ(Listing(dst), Names { "big.bin" });
 
-    // Stopped while the temporary file is beside the destination.
-    onYield = [&] { scheduleRunning = Listing(dst).size() == 1; };
+    // Stopped in the middle of the file.
+    onYield = [&] { scheduleRunning = tags.back() != src + "/big.bin"; };
     Run();
     EXPECT_EQ(logs.size(), 1u);
     EXPECT_EQ(Listing(dst), Names { "big.bin" });
 
     // Abandoned, as at an exit.
+    scheduleRunning = true;
     onYield = [&] { engine.abandon(); };
     Run();
     EXPECT_EQ(ReadFile(dst + "/big.bin"), "old");
+    EXPECT_EQ(Listing(dst), Names { "big.bin" });
+
+    // Killed in the middle of the file, then its temporary file of an
+    // older kind beside it: a later copy into the folder removes only that.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        tags.clear();
+        onYield = [&] {
+            if (!tags.empty() && tags.back() == src + "/big.bin")
+                ::raise(SIGKILL);
+        };
+        Run();
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(Listing(dst), Names { "big.bin" });
+    const std::string dead = ".sentrel-" + std::to_string(child) + "-1.tmp";
+    const std::string alive = ".sentrel-" + std::to_string(::getppid()) + "-1.tmp";
+    for (const std::string& name : { dead, alive, std::string(".sentrel-x-1.tmp") })
+        WriteFile(dst + "/" + name, "partial");
+    onYield = [] {};
+    Run();
+    EXPECT_EQ(ReadFile(dst + "/big.bin"), std::string(32 << 20, 'n'));
+    EXPECT_EQ(Listing(dst),
+              (Names { ".sentrel-" + std::to_string(::getppid()) + "-1.tmp", ".sentrel-x-1.tmp", "big.bin" }));
+}
+
+TEST_F(CopyTreeTest, OnlyTheExactTextsYesAndAllDescendAndOverwrite)
+{
+    Put("/top", "new");
+    Put("/sub/deep", "deep");
+    WriteFile(dst + "/top", "old");
+    SetMtime(src + "/top", 1000);
+    SetMtime(dst + "/top", 2000);
+    for (const char* text : { "yes", "all", "" }) {
+        Run(text, text);
+        EXPECT_EQ(ReadFile(dst + "/top"), "old") << text;
+        EXPECT_TRUE(Listing(dst + "/sub").empty()) << text;
+    }
+    Run("All", "Yes");
+    EXPECT_EQ(ReadFile(dst + "/top") + ReadFile(dst + "/sub/deep"), "newdeep");
+}
+
+TEST_F(CopyTreeTest, SparseFilesKeepTheirHoles)
+{
+    const long long size = 64LL << 20;
+    Put("/disk.img", "");
+    {
+        const int fd = ::open((src + "/disk.img").c_str(), O_WRONLY);
+        ASSERT_EQ(::pwrite(fd, "head", 4, 0), 4);
+        ASSERT_EQ(::pwrite(fd, "middle", 6, size / 2), 6);
+        ASSERT_EQ(::ftruncate(fd, size), 0);
+        ::close(fd);
+    }
+    struct stat st { };
+    ::stat((src + "/disk.img").c_str(), &st);
+    if (st.st_blocks * 512 >= size)
+        GTEST_SKIP() << "the file system of " << src << " keeps no holes";
+
+    Run("All");
+    ::stat((dst + "/disk.img").c_str(), &st);
+    EXPECT_EQ(st.st_size, size);
+    EXPECT_LT(st.st_blocks * 512, 4 << 20);
+    const std::string copy = ReadFile(dst + "/disk.img");
+    EXPECT_EQ(copy.substr(0, 4) + copy.substr(size / 2, 6), "headmiddle");
+    EXPECT_EQ(std::count(copy.begin(), copy.end(), '\0'), size - 10);
+}
+
+TEST_F(CopyTreeTest, PermissionsTightenedLaterReachTheBackup)
+{
+    Put("/docs/letter", "x");
+    Run();
+    ::chmod(src.c_str(), 0700);
+    ::chmod((src + "/docs").c_str(), 0700);
+    ::chmod((src + "/docs/letter").c_str(), 0600);
+    ::chmod(dst.c_str(), 0775);
+    Run();
+    // The root only loses what the source keeps from others.
+    EXPECT_EQ(Mode(dst), 0700u);
+    EXPECT_EQ(Mode(dst + "/docs"), 0700u);
+    EXPECT_EQ(Mode(dst + "/docs/letter"), 0600u);
+    ::chmod(src.c_str(), 0755);
+    ::chmod((src + "/docs").c_str(), 0750);
+    Run();
+    EXPECT_EQ(Mode(dst), 0700u);
+    EXPECT_EQ(Mode(dst + "/docs"), 0750u);
+}
+
+// Deeper than a path can name and than handles can be held open at once;
+// a second folder at every level sends the walk back up through each.
+TEST_F(CopyTreeTest, DepthHasNoLimitButTheFileSystems)
+{
+    constexpr int kDepth = 140; // 4,340 bytes of path
+    const std::string level(30, 'd');
+    MakeDirs(src);
+    int fd = ::open(src.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < kDepth; ++i) {
+        ASSERT_EQ(::mkdirat(fd, level.c_str(), 0755), 0);
+        ASSERT_EQ(::mkdirat(fd, "side", 0755), 0);
+        const int side = ::openat(fd, "side", O_RDONLY | O_DIRECTORY);
+        ::close(::openat(side, "f", O_WRONLY | O_CREAT, 0644));
+        ::close(side);
+        const int next = ::openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+    }
+    ::close(::openat(fd, "bottom", O_WRONLY | O_CREAT, 0644));
+    ::close(fd);
+
+    EXPECT_EQ(Run(), std::pair(double(kDepth + 1), double(kDepth + 1)));
+    EXPECT_TRUE(logs.empty()) << logs.front();
+    fd = ::open(dst.c_str(), O_RDONLY | O_DIRECTORY);
+    int found = 0;
+    for (int i = 0; i < kDepth && fd >= 0; ++i) {
+        found += ::faccessat(fd, "side/f", F_OK, 0) == 0;
+        const int next = ::openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+    }
+    EXPECT_EQ(found, kDepth);
+    EXPECT_EQ(::faccessat(fd, "bottom", F_OK, 0), 0);
+    ::close(fd);
+    // The chain is removed from the bottom up: the paths are too long for the temporary folder's cleanup.
+    for (const std::string& root : { src, dst })
+        RemoveDeep(root, level, kDepth);
+}
+
+// Folders the user cannot list; root can list any, so a child process
+// takes an ordinary user's uid.
+TEST_F(CopyTreeTest, AFolderThatCannotBeListedIsLogged)
+{
+    Put("/open/a", "a");
+    Put("/locked/b", "b");
+    ::chmod(dir.path().c_str(), 0777);
+    std::filesystem::permissions(src, std::filesystem::perms::all);
+    std::filesystem::permissions(dst, std::filesystem::perms::all);
+    ::chmod((src + "/locked").c_str(), 0);
+    const std::string result = AsOrdinaryUser([&] {
+        Run();
+        std::string text;
+        for (const std::string& line : logs)
+            text += line + "\n";
+        return text + ReadFile(dst + "/open/a");
+    });
+    if (result == kNoOrdinaryUser)
+        GTEST_SKIP() << "no ordinary user to run as";
+    EXPECT_EQ(result, "Can not read " + src + "/locked, Permission denied\na");
 }
 
 } // namespace

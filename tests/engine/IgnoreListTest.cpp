@@ -16,14 +16,17 @@ TEST(IgnoreList, LoadsMatchesAndSavesEachEditAtOnce)
     ASSERT_TRUE(std::setlocale(LC_CTYPE, "C.UTF-8"));
     TempDir dir;
     const std::string file = dir / "Ignore.ini";
-    const std::string loaded
-        = "\r\n  \r\n *.bak \r\nthumbs.db\r\n*.*\r\n\tfile?.txt \nÄpfel\r\ncaf\xe9\r\nthumbs.db\r\n";
+    const std::string loaded = "\r\n  \r\n *.bak \r\nthumbs.db\r*.*\r\n\tfile?.txt \nÄpfel\r\ncaf\xe9\r\nthumbs.db\r\n";
     WriteFile(file, loaded);
     IgnoreList list;
     list.LoadIgnoreList(file);
     EXPECT_EQ(list.size(), 7u);
-    list.LoadIgnoreList(dir / "missing.ini");
+    std::string error;
+    list.LoadIgnoreList(dir / "missing.ini", &error);
     EXPECT_TRUE(list.empty());
+    EXPECT_EQ(error, "");
+    list.LoadIgnoreList(dir.path(), &error);
+    EXPECT_EQ(error, "Not a regular file");
     EXPECT_FALSE(list.Matches("X.BAK"));
     list.LoadIgnoreList(file);
     // Suffixes for "*." entries, else whole names, either without regard to case.

@@ -65,6 +65,25 @@ TEST(ProjectListFile, LoadSkipsBlankAndShortLinesAndTrimsOnlySpaces)
     EXPECT_EQ(table.at(4).record.Source, " /a ");
 }
 
+// A file last saved by an editor that ends lines with a CR alone: every
+// project loads, so the next save keeps them all.
+TEST(ProjectListFile, ALoneCrEndsALine)
+{
+    test::TempDir dir;
+    const std::string path = dir / "Sentrel.prj";
+    std::string lines = kLines;
+    std::erase(lines, '\n');
+    WriteFile(path, lines);
+    ProjectTable table;
+    std::string error;
+    LoadProjectList(path, table, &error);
+    ASSERT_EQ(table.size(), 3u);
+    EXPECT_EQ(table.at(0).record.Tag, "");
+    EXPECT_EQ(error, "");
+    ASSERT_FALSE(SaveProjectList(path, table));
+    EXPECT_EQ(ReadFile(path), kLines);
+}
+
 // A save that cannot be completed (here the file size limit, as a full disk
 // would) leaves the previous list whole and no temporary file behind.
 TEST(ProjectListFile, FailedSaveKeepsTheOldFile)

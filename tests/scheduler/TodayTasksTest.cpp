@@ -41,6 +41,8 @@ TEST(TodayTasks, EachKindAddsItsRunsForTheRestOfTheDay)
     const LocalDateTime wednesday { 2026, 12, 9, 10, 0, 0 };
     EXPECT_EQ(Add(wednesday, "Weekly", "12:00", "1 3 5"), "2026-12-09 12:00:00");
     EXPECT_EQ(Add({ 2026, 12, 13, 9, 0, 0 }, "Weekly", "12:00", "1 3 5"), "");
+    EXPECT_EQ(Add({ 2026, 12, 13, 9, 0, 0 }, "Weekly", "12:00", "7"), "2026-12-13 12:00:00"); // Sunday
+    EXPECT_EQ(Add({ 2026, 12, 12, 9, 0, 0 }, "Weekly", "12:00", "7"), "");
     EXPECT_EQ(Add({ 2026, 12, 1, 9, 0, 0 }, "Monthly", "12:00", "09 10"), "");
     EXPECT_EQ(Add({ 2026, 12, 10, 9, 0, 0 }, "Monthly", "12:00", "09 10"), "2026-12-10 12:00:00");
     EXPECT_EQ(Add(wednesday, "Daily", "9:5", ""), "2026-12-09 09:05:00"); // already past
