@@ -1,36 +1,8 @@
 #include "engine/IgnoreList.h"
 
-#include "base/Utf8.h"
-
-#include <cwctype>
+#include "base/CaseFold.h"
 
 namespace sentrel {
-
-namespace {
-// Lower case of a UTF-8 text by the current LC_CTYPE; bytes that are not
-// UTF-8 stay distinct.
-void FoldCase(std::string_view text, std::u32string& out)
-{
-    out.clear();
-    bool ascii = true;
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (ascii) {
-        // Most names; spares a decode and an allocation per file.
-        for (const char c : text)
-            out.push_back(char32_t(std::towlower(wint_t(c))));
-        return;
-    }
-    out = DecodeUtf8Lossless(text);
-    for (char32_t& c : out)
-        c = char32_t(std::towlower(wint_t(c)));
-}
-
-} // namespace
 
 void IgnoreList::LoadIgnoreList(const std::string& path, std::string* error)
 {

@@ -97,22 +97,24 @@ SaveRefusal Refuse(std::string text, std::string_view title, MessageIcon icon, E
     return SaveRefusal { std::move(text), std::string(title), icon, focus, then };
 }
 
+void ComposeInterval(std::string& interval, int bound, std::string_view unit, ProjectRecord& r)
+{
+    interval = NormalizeInterval(interval, bound);
+    r.StartTime = "-";
+    r.Remark = "Every " + interval + " " + std::string(unit);
+    r.Tag = interval;
+}
+
 // Fills the schedule fields; false when Weekly or Monthly has no day.
 bool ComposeSchedule(EditorState& state, ProjectRecord& r)
 {
     const std::string start = state.startAfterStartup ? "Startup" : state.time;
     switch (state.kind) {
     case ScheduleKind::Minutely:
-        state.minutes = NormalizeInterval(state.minutes, kMinuteIntervalBound);
-        r.StartTime = "-";
-        r.Remark = "Every " + state.minutes + " minutes";
-        r.Tag = state.minutes;
+        ComposeInterval(state.minutes, kMinuteIntervalBound, "minutes", r);
         return true;
     case ScheduleKind::Hourly:
-        state.hours = NormalizeInterval(state.hours, kHourIntervalBound);
-        r.StartTime = "-";
-        r.Remark = "Every " + state.hours + " hours";
-        r.Tag = state.hours;
+        ComposeInterval(state.hours, kHourIntervalBound, "hours", r);
         return true;
     case ScheduleKind::Daily:
         r.StartTime = start;

@@ -168,6 +168,47 @@ TEST(Commands, StopAndStartScheduleAndRemoveSelectedTasks)
     EXPECT_EQ(test::Names(f.app->tasks()), (std::vector<std::string> { "1", "3", "5" }));
 }
 
+TEST(Commands, StopScheduleCancelsTheRunAndRemoveTaskMayDeleteTheRunningRow)
+{
+    Started f;
+    test::WriteFile(f.dataDir / "src/a", "a");
+    test::WriteFile(f.dataDir / "src/b", "b");
+    f.app->projects().addProject({ "Run", "Manually", f.dataDir / "src", f.dataDir / "dst", "Yes", "", "Old", "", "" });
+    const auto queue = [&](const char* name) {
+        TodayTask row = test::Task(name, "", "Need start");
+        return f.app->tasks().appendTask(row);
+    };
+
+    queue("Run");
+    f.onYield = [&] {
+        if (f.app->state().ScheduleRunning)
+            f.app->commands().SubToolbar(ID_STOPSCHEDULE);
+    };
+    f.app->scheduler().TimerBackup();
+    EXPECT_EQ(f.app->tasks().at(0).Status, "Backup canceled.");
+    EXPECT_EQ(f.app->tasks().at(0).Image, TaskImage::Failed);
+    EXPECT_EQ(f.app->log().at(f.app->log().size() - 1).detail, "Backup canceled");
+
+    // Deleting the running row with its neighbour leaves the run going and
+    // the remaining row untouched.
+    f.app->commands().SubToolbar(ID_STARTSCHEDULE);
+    f.app->tasks().clear();
+    queue("Run");
+    queue("Other");
+    f.dialogs.answers = { true };
+    f.onYield = [&] {
+        if (f.app->tasks().size() == 2) {
+            f.app->tasks().setSelected(0, true);
+            f.app->commands().RemoveTask();
+        }
+    };
+    f.app->scheduler().TimerBackup();
+    ASSERT_EQ(f.app->tasks().size(), 1u);
+    EXPECT_EQ(f.app->tasks().at(0).ProjectName, "Other");
+    EXPECT_EQ(f.app->log().at(f.app->log().size() - 1).detail, "Backup finished");
+    EXPECT_TRUE(test::Exists(f.dataDir / "dst/b"));
+}
+
 TEST(ProjectEditor, AddAndEditStoreTheRecordMoveTodaysRowsAndSave)
 {
     Started f;
