@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTreeView>
 
 #include <algorithm>
@@ -430,7 +431,7 @@ void BigLog()
     ProgramHarness harness(clock, g_options.yield);
     App& app = harness.app();
     harness.form().tabs()->setCurrentIndex(2);
-    QTreeView* view = harness.form().logView();
+    QAbstractItemView* view = harness.form().logView();
     const double fillMs = Ms([&] {
         while (app.log().size() < 1'000'000)
             app.log().AddLog("Docs", "Can not create /backup/Docs/file.txt, No space left on device");

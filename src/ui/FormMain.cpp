@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTableView>
 #include <QToolBar>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -77,16 +78,44 @@ QTreeView* FormMain::makeList(TableModel* model, const QString& name, QWidget* p
     view->setUniformRowHeights(true);
     view->setAllColumnsShowFocus(true);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->header()->setStretchLastSection(true);
-    view->header()->setSectionsMovable(false);
-    const double scale = logicalDpiX() / 96.0;
-    const QFontMetrics metrics(view->font());
+    SetUpColumns(view->header(), model);
+    return view;
+}
+
+// The log grows without limit: a table view appends a row to a million in
+// about a millisecond, where a tree view lays every row out again.
+QTableView* FormMain::makeLog(TableModel* model, const QString& name, QWidget* parent)
+{
+    auto* view = new QTableView(parent);
+    view->setAccessibleName(name);
+    view->setModel(model);
+    view->setItemDelegate(new ElidedTextTooltip(view));
+    view->setShowGrid(false);
+    view->setWordWrap(false);
+    view->setCornerButtonEnabled(false);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+    view->horizontalHeader()->setHighlightSections(false);
+    view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    SetUpColumns(view->horizontalHeader(), model);
+    return view;
+}
+
+void FormMain::SetUpColumns(QHeaderView* header, const TableModel* model)
+{
+    header->setStretchLastSection(true);
+    header->setSectionsMovable(false);
+    const double scale = header->logicalDpiX() / 96.0;
+    const QFontMetrics metrics(header->font());
     for (int i = 0; i < int(model->columns().size()); ++i) {
         const ColumnSpec& column = model->columns()[std::size_t(i)];
         const int needed = column.widest.isEmpty() ? 0 : metrics.horizontalAdvance(column.widest) + 16;
-        view->setColumnWidth(i, std::max(int(column.width * scale), needed));
+        header->resizeSection(i, std::max(int(column.width * scale), needed));
     }
-    return view;
 }
 
 void FormMain::syncSelection(QTreeView* view)
@@ -112,7 +141,7 @@ void FormMain::showCoreSelection(QTreeView* view)
     view->scrollTo(index);
 }
 
-void FormMain::LayOut(QWidget* page, QToolBar* toolbar, QTreeView* list)
+void FormMain::LayOut(QWidget* page, QToolBar* toolbar, QAbstractItemView* list)
 {
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -213,8 +242,7 @@ QWidget* FormMain::makeTasksPage()
 QWidget* FormMain::makeLogPage()
 {
     auto* page = new QWidget;
-    LVLog = makeList(logModel_, tr("Log"), page);
-    LVLog->setSelectionMode(QAbstractItemView::SingleSelection);
+    LVLog = makeLog(logModel_, tr("Log"), page);
     LayOut(page, nullptr, LVLog);
     return page;
 }

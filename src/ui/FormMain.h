@@ -5,11 +5,14 @@
 #include <QTimer>
 #include <QWidget>
 
+class QAbstractItemView;
 class QAction;
+class QHeaderView;
 class QCheckBox;
 class QLineEdit;
 class QListView;
 class QTabWidget;
+class QTableView;
 class QToolBar;
 class QTreeView;
 
@@ -44,7 +47,7 @@ public:
     QTabWidget* tabs() const { return tabs_; }
     QTreeView* projectView() const { return LVProj; }
     QTreeView* taskView() const { return LVTask; }
-    QTreeView* logView() const { return LVLog; }
+    QTableView* logView() const { return LVLog; }
     QListView* ignoreView() const { return List1; }
     QLineEdit* ignoreText() const { return Text1; }
     // The toolbar button of a command id (the two toolbars share ids).
@@ -68,7 +71,9 @@ private:
     QAction* addCommand(QToolBar* toolbar, int id, const QString& caption, const char* themeIcon, int fallbackIcon,
                         bool main);
     QTreeView* makeList(TableModel* model, const QString& name, QWidget* parent);
-    static void LayOut(QWidget* page, QToolBar* toolbar, QTreeView* list);
+    QTableView* makeLog(TableModel* model, const QString& name, QWidget* parent);
+    static void SetUpColumns(QHeaderView* header, const TableModel* model);
+    static void LayOut(QWidget* page, QToolBar* toolbar, QAbstractItemView* list);
     void syncSelection(QTreeView* view);
     void showCoreSelection(QTreeView* view);
     void addIgnoreEntry();
@@ -82,7 +87,7 @@ private:
     QTabWidget* tabs_ = nullptr;
     QTreeView* LVProj = nullptr;
     QTreeView* LVTask = nullptr;
-    QTreeView* LVLog = nullptr;
+    QTableView* LVLog = nullptr;
     QListView* List1 = nullptr;
     QLineEdit* Text1 = nullptr;
     bool text1Focused_ = false;

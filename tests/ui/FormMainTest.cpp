@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -12,7 +13,7 @@
 namespace sentrel {
 namespace {
 
-QStringList Headers(const QTreeView* view)
+QStringList Headers(const QAbstractItemView* view)
 {
     QStringList titles;
     for (int i = 0; i < view->model()->columnCount(); ++i)
