@@ -3,6 +3,7 @@
 // project) and the engine alone; and how the program scales.
 
 #include "BenchUtil.h"
+#include "NullServices.h"
 #include "ProgramHarness.h"
 #include "engine/BackupRun.h"
 #include "engine/IgnoreList.h"
@@ -36,19 +37,6 @@ using namespace sentrel;
 using namespace sentrel::bench;
 
 namespace {
-
-class NullTray final : public Tray {
-public:
-    void addIcon() override { }
-    void deleteIcon() override { }
-    bool isAvailable() const override { return false; }
-    void showBalloon(std::string_view, std::string_view, BalloonIcon) override { }
-};
-
-class NullSound final : public Sound {
-public:
-    void playExclamation() override { }
-};
 
 // The local time stands where it is set; the tick is the system's.
 class SettableClock final : public Clock {

@@ -1,6 +1,7 @@
 #include "ProgramHarness.h"
 
 #include "BenchUtil.h"
+#include "NullServices.h"
 #include "base/DateTime.h"
 #include "base/ThrottledYield.h"
 
@@ -26,14 +27,6 @@ public:
     void RemoveRunEntry() override { }
 };
 
-class NullTray final : public Tray {
-public:
-    void addIcon() override { }
-    void deleteIcon() override { }
-    bool isAvailable() const override { return false; }
-    void showBalloon(std::string_view, std::string_view, BalloonIcon) override { }
-};
-
 class NoDialogs final : public Dialogs {
 public:
     bool ask(std::string_view, std::string_view) override { return false; }
@@ -43,11 +36,6 @@ public:
 class NoPicker final : public FolderPicker {
 public:
     void BrowseForFolder(std::string_view, std::string_view, Answer answer) override { answer({}); }
-};
-
-class NullSound final : public Sound {
-public:
-    void playExclamation() override { }
 };
 
 class NullUrls final : public UrlOpener {

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/Sound.h"
+#include "platform/Tray.h"
+
+namespace sentrel::bench {
+
+// No tray and no sound: a benchmark shows nothing and plays nothing.
+class NullTray final : public Tray {
+public:
+    void addIcon() override { }
+    void deleteIcon() override { }
+    bool isAvailable() const override { return false; }
+    void showBalloon(std::string_view, std::string_view, BalloonIcon) override { }
+};
+
+class NullSound final : public Sound {
+public:
+    void playExclamation() override { }
+};
+
+} // namespace sentrel::bench
