@@ -40,4 +40,12 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b)
     return CompareIgnoringCase(a, b) == 0;
 }
 
+bool ContainsIgnoringCase(std::string_view text, std::string_view part)
+{
+    std::u32string foldedText, foldedPart;
+    FoldCase(text, foldedText);
+    FoldCase(part, foldedPart);
+    return foldedText.find(foldedPart) != std::u32string::npos;
+}
+
 } // namespace sentrel

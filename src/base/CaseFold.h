@@ -10,6 +10,7 @@ namespace sentrel {
 void FoldCase(std::string_view text, std::u32string& out);
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+bool ContainsIgnoringCase(std::string_view text, std::string_view part);
 // Negative, zero or positive, like strcmp, on the folded texts.
 int CompareIgnoringCase(std::string_view a, std::string_view b);
 

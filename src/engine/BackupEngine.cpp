@@ -322,9 +322,11 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<std::string>& subdirectorie
     DIR* dir = srcFd < 0 ? nullptr : ListingOf(srcFd);
     const int listError = errno;
     progress.setTag(walk.path);
+    const auto unreadable = [&](int error) {
+        progress.log("Can not read " + std::string(WithoutTrailingSlash(walk.path)) + ", " + SystemErrorText(error));
+    };
     if (!dir) {
-        progress.log("Can not read " + std::string(WithoutTrailingSlash(walk.path)) + ", "
-                     + SystemErrorText(listError));
+        unreadable(listError);
         return;
     }
     const int dstFd = walk.destination->fd();
@@ -336,8 +338,7 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<std::string>& subdirectorie
         const dirent* entry = ::readdir(dir);
         if (!entry) {
             if (errno != 0)
-                progress.log("Can not read " + std::string(WithoutTrailingSlash(walk.path)) + ", "
-                             + SystemErrorText(errno));
+                unreadable(errno);
             break;
         }
         const char* name = entry->d_name;

@@ -71,19 +71,6 @@ std::string TwoDigits(int value)
     return { char('0' + value / 10 % 10), char('0' + value % 10) };
 }
 
-bool ContainsIgnoringAsciiCase(std::string_view text, std::string_view part)
-{
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
-        std::size_t k = 0;
-        while (k < part.size() && lower(text[at + k]) == lower(part[k]))
-            ++k;
-        if (k == part.size())
-            return true;
-    }
-    return false;
-}
-
 // A line break would split the project's line in the list file, and "|"
 // its fields: either would lose projects at the next start.
 bool BreaksListFile(std::string_view text)
@@ -193,11 +180,11 @@ EditorState EditorStateFor(const ProjectRecord& r)
     }
     if (*kind == ScheduleKind::Weekly) {
         for (int d = 1; d <= 7; ++d)
-            state.weekdays[std::size_t(d)] = ContainsIgnoringAsciiCase(r.Remark, kWeekdayCaptions[std::size_t(d - 1)]);
+            state.weekdays[std::size_t(d)] = ContainsIgnoringCase(r.Remark, kWeekdayCaptions[std::size_t(d - 1)]);
     }
     if (*kind == ScheduleKind::Monthly) {
         for (int d = 1; d <= 31; ++d)
-            state.monthDays[std::size_t(d)] = ContainsIgnoringAsciiCase(r.Remark, MonthDayCaption(d));
+            state.monthDays[std::size_t(d)] = ContainsIgnoringCase(r.Remark, MonthDayCaption(d));
     }
     return state;
 }
