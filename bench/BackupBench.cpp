@@ -53,7 +53,6 @@ private:
 struct Options_ {
     std::string base = "bench/out";
     int reps = 3;
-    YieldMode yield = YieldMode::Throttled;
 };
 Options_ g_options;
 
@@ -148,7 +147,7 @@ void SmallFiles(int files)
     WarmUp(source);
 
     SystemClock clock;
-    ProgramHarness harness(clock, g_options.yield);
+    ProgramHarness harness(clock);
     Figures cpFull, cpSynced, engineFull, programFull, rsyncSame, engineSame, programSame;
     Stalls stalls;
     // Who goes first changes from run to run: on a shared disk the journal
@@ -204,7 +203,7 @@ void LargeFiles()
         MakeLargeFiles(source, 8, 256);
     WarmUp(source);
     SystemClock clock;
-    ProgramHarness harness(clock, g_options.yield);
+    ProgramHarness harness(clock);
     Figures cp, cpSynced, engine, program;
     Stalls stalls;
     // Each copy is removed at once: 2 GiB more in the page cache would make
@@ -247,7 +246,7 @@ void Responsiveness()
         MakeLargeFiles(source, 1, 2048);
     WarmUp(source);
     SystemClock clock;
-    ProgramHarness harness(clock, g_options.yield);
+    ProgramHarness harness(clock);
     Fresh(out);
     const ProgramRun run = harness.backup(source, out, "Old");
     std::printf("one 2 GiB file: program %.3f s\n", run.seconds);
@@ -273,8 +272,6 @@ ChildRun RunProgramChild(const std::string& source, const std::string& destinati
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (n > 0)
         argv[4] = std::string(self, std::size_t(n));
-    if (g_options.yield == YieldMode::EveryEntry)
-        argv.push_back("--yield-every-entry");
     for (const std::string& arg : { std::string("--program-run"), source, destination })
         argv.push_back(arg);
     std::vector<char*> args;
@@ -363,7 +360,7 @@ void ManyTasks()
 {
     SettableClock clock;
     clock.set({ 2026, 12, 7, 23, 59, 59 });
-    ProgramHarness harness(clock, g_options.yield);
+    ProgramHarness harness(clock);
     App& app = harness.app();
     for (int i = 1; i <= 50; ++i) {
         ProjectRecord project;
@@ -416,7 +413,7 @@ void ManyTasks()
 void BigLog()
 {
     SystemClock clock;
-    ProgramHarness harness(clock, g_options.yield);
+    ProgramHarness harness(clock);
     App& app = harness.app();
     harness.form().tabs()->setCurrentIndex(2);
     QAbstractItemView* view = harness.form().logView();
@@ -445,7 +442,7 @@ void BigLog()
 int ProgramRunChild(const std::string& source, const std::string& destination)
 {
     SystemClock clock;
-    ProgramHarness harness(clock, g_options.yield);
+    ProgramHarness harness(clock);
     const ProgramRun run = harness.backup(source, destination, "Old");
     std::printf("%.6f %.3f %zu %.3f\n", run.seconds, run.longestStallMs, run.failures, run.stallEndsAt);
     return 0;
@@ -454,7 +451,7 @@ int ProgramRunChild(const std::string& source, const std::string& destination)
 void Usage()
 {
     std::fprintf(stderr,
-                 "usage: sentrel_bench [--dir DIR] [--reps N] [--yield-every-entry] "
+                 "usage: sentrel_bench [--dir DIR] [--reps N] "
                  "[small] [large] [responsive] [scale] [tasks] [log] [all]\n");
 }
 
@@ -477,8 +474,6 @@ int main(int argc, char** argv)
             g_options.base = argv[++i];
         else if (arg == "--reps" && i + 1 < argc)
             g_options.reps = std::max(1, std::atoi(argv[++i]));
-        else if (arg == "--yield-every-entry")
-            g_options.yield = YieldMode::EveryEntry;
         else if (arg == "--program-run" && i + 2 < argc)
             childArgs = { argv[i + 1], argv[i + 2] }, i += 2;
         else if (arg.starts_with("-"))

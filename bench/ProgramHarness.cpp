@@ -3,7 +3,6 @@
 #include "BenchUtil.h"
 #include "NullServices.h"
 #include "base/DateTime.h"
-#include "base/ThrottledYield.h"
 
 #include <QApplication>
 #include <QTabWidget>
@@ -90,7 +89,7 @@ double StallMeter::stop()
     return longest_ * 1000;
 }
 
-ProgramHarness::ProgramHarness(const Clock& clock, YieldMode mode)
+ProgramHarness::ProgramHarness(const Clock& clock)
     : clock_(clock)
     , platform_(std::make_unique<Platform>())
 {
@@ -102,7 +101,6 @@ ProgramHarness::ProgramHarness(const Clock& clock, YieldMode mode)
     dataDir_ = dir;
     std::ofstream(dataDir_ + "/Ignore.ini") << "*.tmp\r\nThumbs.db\r\n";
 
-    std::function<void()> processEvents = [] { QCoreApplication::processEvents(); };
     Services services { clock,
                         platform_->settings,
                         platform_->autostart,
@@ -112,8 +110,7 @@ ProgramHarness::ProgramHarness(const Clock& clock, YieldMode mode)
                         platform_->sound,
                         platform_->urls,
                         platform_->process,
-                        mode == YieldMode::Throttled ? std::function<void()>(ThrottledYield(clock, processEvents))
-                                                     : processEvents,
+                        [] { QCoreApplication::processEvents(); },
                         ".",
                         WebPages { "https://home.example/", "https://home.example/new" },
                         {} };

@@ -14,9 +14,6 @@
 
 namespace sentrel::bench {
 
-// How the engine's yield reaches the event loop.
-enum class YieldMode { Throttled, EveryEntry };
-
 struct ProgramRun {
     double seconds = 0; // the backup timer's tick that ran the project
     double longestStallMs = 0; // largest gap between two firings of a 1 ms timer
@@ -47,7 +44,7 @@ private:
 
 class ProgramHarness {
 public:
-    ProgramHarness(const Clock& clock, YieldMode mode = YieldMode::Throttled);
+    explicit ProgramHarness(const Clock& clock);
     ~ProgramHarness();
 
     App& app() { return *app_; }

@@ -1,5 +1,4 @@
 #include "app/App.h"
-#include "base/ThrottledYield.h"
 #include "platform/ExecutablePath.h"
 #include "platform/SystemClock.h"
 #include "platform/qt/CanberraSound.h"
@@ -88,7 +87,7 @@ int main(int argc, char** argv)
                         sound,
                         urls,
                         process,
-                        ThrottledYield(clock, [] { QCoreApplication::processEvents(); }),
+                        [] { QCoreApplication::processEvents(); },
                         QLocale::system().decimalPoint().toStdString(),
                         WebPages { SENTREL_HOME_PAGE_URL, SENTREL_UPDATE_PAGE_URL },
                         [](std::string_view text) { return ParseShortDate(text); } };

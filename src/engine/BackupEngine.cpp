@@ -188,9 +188,9 @@ std::string DestinationDirectory(std::string_view sourceDirectory, std::string_v
     return destination;
 }
 
-BackupEngine::BackupEngine(const Clock& clock, const IgnoreList& ignoreList, std::string decimalSeparator)
+BackupEngine::BackupEngine(const Clock& clock, const IgnoreMatcher& ignore, std::string decimalSeparator)
     : clock_(clock)
-    , ignoreList_(ignoreList)
+    , ignore_(ignore)
     , decimalSeparator_(std::move(decimalSeparator))
 {
 }
@@ -364,7 +364,7 @@ void BackupEngine::copyFile(Walk& walk, int srcFd, int dstFd, int dstError, cons
     walk.progress.setTag(tagBuffer_);
     FilesDone += 1;
     refreshProgress(walk.progress);
-    if (ignoreList_.Matches(name))
+    if (ignore_.Matches(name))
         return;
 
     bool copy = true;

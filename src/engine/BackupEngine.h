@@ -10,7 +10,7 @@
 namespace sentrel {
 
 class Clock;
-class IgnoreList;
+class IgnoreMatcher;
 
 // Where the engine reports while it walks; a run points it at its task
 // row and the log.
@@ -36,7 +36,7 @@ std::string DestinationDirectory(std::string_view sourceDirectory, std::string_v
 // the separator; links are copied as links and never followed.
 class BackupEngine final {
 public:
-    BackupEngine(const Clock& clock, const IgnoreList& ignoreList, std::string decimalSeparator);
+    BackupEngine(const Clock& clock, const IgnoreMatcher& ignore, std::string decimalSeparator);
 
     // Shared by all runs, so runs must not overlap. A run resets the two
     // counts; the tick stays.
@@ -69,7 +69,7 @@ private:
     void refreshProgress(BackupProgress& progress);
 
     const Clock& clock_;
-    const IgnoreList& ignoreList_;
+    const IgnoreMatcher& ignore_;
     std::string decimalSeparator_;
     FileCopier copier_;
     std::string tagBuffer_;

@@ -1,13 +1,12 @@
 #include "engine/BackupRun.h"
 
+#include "base/BackgroundJob.h"
 #include "base/TextFile.h"
 
+#include <cerrno>
 #include <chrono>
 #include <fcntl.h>
-#include <future>
 #include <sys/stat.h>
-#include <system_error>
-#include <thread>
 #include <unistd.h>
 
 namespace sentrel {
@@ -34,35 +33,21 @@ void MakeDestinationRoot(const std::string& destination, const std::string& sour
         ::chmod(destination.c_str(), mode);
 }
 
+constexpr auto kTurnInterval = std::chrono::milliseconds(10);
+
 // Writes out everything cached for the destination's file system, so a
-// run that reports success has its copies on the disk. The wait can be
-// long on a slow disk, so the event loop keeps running meanwhile. 0 or the
-// errno.
-int SyncFileSystem(const std::string& path, const std::function<void()>& yield)
+// run that reports success has its copies on the disk. 0 or the errno.
+int SyncFileSystem(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return errno;
-    const auto sync = [fd] { return ::syncfs(fd) == 0 ? 0 : errno; };
-    int error;
-    try {
-        std::promise<int> done;
-        std::future<int> result = done.get_future();
-        std::thread worker([&] { done.set_value(sync()); });
-        while (result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
-            if (yield)
-                yield();
-        }
-        worker.join();
-        error = result.get();
-    } catch (const std::system_error&) {
-        error = sync(); // no thread to be had: wait here
-    }
+    const int error = ::syncfs(fd) == 0 ? 0 : errno;
     ::close(fd);
     return error;
 }
 
-// Forwards the engine's reports to the task row, wherever it is now.
+// Takes the engine's reports to the task row, wherever it is now.
 class RowProgress final : public BackupProgress {
 public:
     RowProgress(const BackupRun::Context& c, TaskId row, const std::string& projectName)
@@ -75,11 +60,7 @@ public:
     void setTag(std::string_view path) override { c_.tasks.setTag(row_, path); }
     void setStatus(std::string_view text) override { c_.tasks.setStatus(row_, text); }
     void log(std::string_view detail) override { c_.log.AddLog(projectName_, detail); }
-    void yield() override
-    {
-        if (c_.yield)
-            c_.yield();
-    }
+    void yield() override { }
     bool running() const override { return c_.state.ScheduleRunning; }
 
 private:
@@ -91,13 +72,31 @@ private:
 
 BackupRun::BackupRun(Context context)
     : c_(std::move(context))
-    , engine_(c_.clock, c_.ignoreList, c_.decimalSeparator)
+    , engine_(c_.clock, ignore_, c_.decimalSeparator)
 {
+}
+
+void BackupRun::runBeside(const std::function<void()>& work, BackupProgress& row)
+{
+    relay_.setRunning(c_.state.ScheduleRunning && !abandoned_);
+    BackgroundJob job(work);
+    job_ = &job;
+    job.waitTurning(
+        [&] {
+            relay_.deliverTo(row);
+            if (c_.yield)
+                c_.yield();
+            // A stop handled in the turn reaches the engine before its next file.
+            relay_.setRunning(c_.state.ScheduleRunning && !abandoned_);
+        },
+        kTurnInterval);
+    job_ = nullptr;
+    relay_.deliverTo(row);
 }
 
 void BackupRun::RunBackupTask(TaskId row, const std::string& projectName)
 {
-    // Copies: the project table may change while the engine yields.
+    // Copies: the project table may change while the event loop turns.
     std::string source, destination, includeSubdir, overwriteOption;
     if (const ProjectRecord* project = c_.projects.findByName(projectName)) {
         source = project->Source;
@@ -124,15 +123,22 @@ void BackupRun::RunBackupTask(TaskId row, const std::string& projectName)
         return fail(kSourceMissing, "Warning: source directory not found:", source);
 
     c_.log.AddLog(projectName, "Start backup");
+    ignore_ = c_.ignoreList.matcher();
     engine_.FilesTotal = 0;
     engine_.FilesDone = 0;
     RowProgress progress(c_, row, projectName);
-    engine_.CountFiles(source, includeSubdir, destination, progress);
-    engine_.CopyTree(source, destination, includeSubdir, overwriteOption, source, progress);
+    runBeside(
+        [&] {
+            engine_.CountFiles(source, includeSubdir, destination, relay_);
+            engine_.CopyTree(source, destination, includeSubdir, overwriteOption, source, relay_);
+        },
+        progress);
 
-    const bool finished = c_.state.ScheduleRunning;
+    const bool finished = c_.state.ScheduleRunning && !abandoned_;
     if (finished) {
-        if (const int error = SyncFileSystem(destination, c_.yield))
+        int error = 0;
+        runBeside([&] { error = SyncFileSystem(destination); }, progress);
+        if (error != 0)
             c_.log.AddLog(projectName, "Can not write " + destination + ", " + SystemErrorText(error));
     }
     c_.tasks.setStatus(row, finished ? "Backup finished." : "Backup canceled.");
@@ -148,6 +154,11 @@ void BackupRun::RunBackupTask(TaskId row, const std::string& projectName)
 
 void BackupRun::abandon()
 {
+    // For good: the program is ending.
+    abandoned_ = true;
+    relay_.setRunning(false);
+    if (job_)
+        job_->wait();
     engine_.abandon();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "engine/BackupEngine.h"
+#include "engine/IgnoreList.h"
+#include "engine/ProgressRelay.h"
 #include "platform/Sound.h"
 #include "projects/ProjectTable.h"
 #include "scheduler/TaskList.h"
@@ -14,9 +16,11 @@
 
 namespace sentrel {
 
-class IgnoreList;
+class BackgroundJob;
 
-// The run of one task from its checks to its outcome.
+// The run of one task from its checks to its outcome. The walk and the
+// copies are done on a thread of their own while this one keeps the event
+// loop turning and carries their reports to the row and the log.
 class BackupRun final : public TaskRunner {
 public:
     struct Context {
@@ -29,7 +33,7 @@ public:
         AppState& state;
         const IgnoreList& ignoreList;
         const Clock& clock;
-        std::function<void()> yield; // lets the event loop run
+        std::function<void()> yield; // lets the event loop run, about every 10 ms of a run
         std::string decimalSeparator;
     };
 
@@ -37,12 +41,20 @@ public:
 
     void RunBackupTask(TaskId row, const std::string& projectName) override;
 
-    // Removes the partial copy in hand, for an exit in the middle of a run.
+    // Stops a run in progress and waits until its partial copy is removed,
+    // for an exit in the middle of a run.
     void abandon();
 
 private:
+    // Does `work` beside the event loop, with the reports carried over.
+    void runBeside(const std::function<void()>& work, BackupProgress& row);
+
     Context c_;
+    IgnoreMatcher ignore_; // the list as the run started
     BackupEngine engine_;
+    ProgressRelay relay_;
+    BackgroundJob* job_ = nullptr; // the work in hand
+    bool abandoned_ = false;
 };
 
 } // namespace sentrel

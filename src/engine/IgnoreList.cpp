@@ -77,12 +77,13 @@ bool IgnoreList::RemoveSelected()
     return true;
 }
 
-bool IgnoreList::Matches(std::string_view fileName) const
+bool IgnoreMatcher::Matches(std::string_view fileName) const
 {
     if (folded_.empty())
         return false;
-    FoldCase(fileName, nameScratch_);
-    const std::u32string_view name = nameScratch_;
+    thread_local std::u32string scratch;
+    FoldCase(fileName, scratch);
+    const std::u32string_view name = scratch;
     for (const Folded& entry : folded_) {
         if (entry.suffix ? name.ends_with(entry.text) : name == entry.text)
             return true;
@@ -92,13 +93,14 @@ bool IgnoreList::Matches(std::string_view fileName) const
 
 void IgnoreList::refold()
 {
-    folded_.clear();
+    std::vector<IgnoreMatcher::Folded>& patterns = matcher_.folded_;
+    patterns.clear();
     for (const IgnoreEntry& entry : rows()) {
         if (entry.text.empty())
             continue;
-        Folded folded { {}, entry.text.starts_with("*.") };
+        IgnoreMatcher::Folded folded { {}, entry.text.starts_with("*.") };
         FoldCase(folded.suffix ? std::string_view(entry.text).substr(1) : std::string_view(entry.text), folded.text);
-        folded_.push_back(std::move(folded));
+        patterns.push_back(std::move(folded));
     }
 }
 

@@ -26,6 +26,23 @@ struct IgnoreAdd {
     std::string text; // the typed text, trimmed, for the box
 };
 
+// The patterns of an ignore list, as matching uses them: a copy that a
+// backup running on another thread keeps while the list is edited.
+class IgnoreMatcher final {
+public:
+    // Whole names, or suffixes for entries beginning "*.", compared without
+    // regard to case by the current LC_CTYPE. Only for file names.
+    bool Matches(std::string_view fileName) const;
+
+private:
+    friend class IgnoreList;
+    struct Folded {
+        std::u32string text; // the suffix for a pattern
+        bool suffix;
+    };
+    std::vector<Folded> folded_;
+};
+
 // File names and "*.ext" patterns that no backup copies. The rows are the
 // list the user edits; every edit rewrites the file it was loaded from.
 // Change the rows only through the operations below: they keep the folded
@@ -43,23 +60,16 @@ public:
     // False when nothing was selected.
     bool RemoveSelected();
 
-    // Whole names, or suffixes for entries beginning "*.", compared without
-    // regard to case by the current LC_CTYPE. Only for file names.
-    bool Matches(std::string_view fileName) const;
+    bool Matches(std::string_view fileName) const { return matcher_.Matches(fileName); }
+    const IgnoreMatcher& matcher() const { return matcher_; }
 
 private:
-    struct Folded {
-        std::u32string text; // the suffix for a pattern
-        bool suffix;
-    };
-
     void appendLines(const std::vector<std::string>& lines);
     void refold();
     void save() const;
 
     std::string path_;
-    std::vector<Folded> folded_;
-    mutable std::u32string nameScratch_;
+    IgnoreMatcher matcher_;
 };
 
 } // namespace sentrel

@@ -7,6 +7,7 @@
 #include "support/TempDir.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -69,6 +70,35 @@ TEST_F(BackupRunTest, AFinishedOrCanceledRunReportsInTheRowLogAndBalloon)
     EXPECT_EQ(Run(dir / "backup"),
               "Backup canceled.|4|Finished||Start backup|Backup canceled|Mail - Backup canceled|Sentrel|1");
     EXPECT_EQ(sound.played, 1);
+}
+
+TEST_F(BackupRunTest, AStopHandledInATurnEndsTheCopyWithinOneFile)
+{
+    MakeDirs(source);
+    for (int i = 0; i < 200; ++i)
+        WriteFile(source + "/file" + std::to_string(i), "content");
+    const std::string backup = dir / "backup";
+    MakeDirs(backup);
+    const auto copied = [&] {
+        const auto entries = std::filesystem::directory_iterator(backup);
+        return std::size_t(std::distance(begin(entries), end(entries)));
+    };
+    // Two milliseconds a file: the copy lasts many turns of the event loop.
+    clock.setTickReadDelay(std::chrono::milliseconds(2));
+    std::size_t copiedAtStop = 0;
+    int turns = 0;
+    onYield = [&] {
+        ++turns;
+        if (state.ScheduleRunning && copied() >= 5) {
+            state.ScheduleRunning = false;
+            copiedAtStop = copied();
+        }
+    };
+    EXPECT_TRUE(Run(backup).starts_with("Backup canceled.|4|Finished||Start backup|Backup canceled|"));
+    ASSERT_GE(copiedAtStop, 5u);
+    EXPECT_LT(copiedAtStop, 200u);
+    EXPECT_LE(copied(), copiedAtStop + 1); // the file in hand, at most
+    EXPECT_GT(turns, 2);
 }
 
 TEST_F(BackupRunTest, FailuresAlwaysSoundAndLeaveTheRowBackingUp)

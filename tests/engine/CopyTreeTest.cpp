@@ -105,7 +105,7 @@ protected:
     std::string src = dir / "src", dst = dir / "dst";
     FakeClock clock;
     IgnoreList ignoreList;
-    BackupEngine engine { clock, ignoreList, "." };
+    BackupEngine engine { clock, ignoreList.matcher(), "." };
     Names tags, statuses, logs;
     std::function<void()> onYield = [] {};
     bool scheduleRunning = true;

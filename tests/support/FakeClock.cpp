@@ -2,6 +2,8 @@
 
 #include "base/DateTime.h"
 
+#include <thread>
+
 namespace sentrel::test {
 
 namespace {
@@ -35,6 +37,13 @@ FakeClock::FakeClock(LocalDateTime start)
 LocalDateTime FakeClock::now() const
 {
     return FromSeconds(seconds_);
+}
+
+std::int64_t FakeClock::tickMs() const
+{
+    if (const auto delay = tickReadDelay_.load(); delay.count() > 0)
+        std::this_thread::sleep_for(delay);
+    return tickMs_;
 }
 
 void FakeClock::set(LocalDateTime t)

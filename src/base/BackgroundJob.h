@@ -1,0 +1,35 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <future>
+#include <thread>
+
+namespace sentrel {
+
+// Work done on a thread of its own while the thread that started it keeps
+// turning its event loop, so that no slow system call can freeze a window.
+class BackgroundJob final {
+public:
+    // Starts the work; when no thread is to be had, it is done here and now.
+    explicit BackgroundJob(std::function<void()> work);
+    ~BackgroundJob();
+    BackgroundJob(const BackgroundJob&) = delete;
+    BackgroundJob& operator=(const BackgroundJob&) = delete;
+
+    // Calls `turn` every `interval` until the work is done, and once more
+    // after that, so a turn always sees the work's end.
+    void waitTurning(const std::function<void()>& turn, std::chrono::milliseconds interval);
+
+    // Waits for the work without turning; also from inside a turn. Either
+    // wait throws what the work threw, the first time.
+    void wait();
+
+private:
+    void finish();
+
+    std::future<void> done_;
+    std::thread thread_;
+};
+
+} // namespace sentrel

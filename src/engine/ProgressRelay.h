@@ -1,0 +1,36 @@
+#pragma once
+
+#include "engine/BackupEngine.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace sentrel {
+
+// Carries the reports of an engine working on another thread to the
+// thread that owns the task row and the log. Only the latest tag and
+// status are kept: the row shows the newest, however many came between.
+class ProgressRelay final : public BackupProgress {
+public:
+    // The engine's side.
+    void setTag(std::string_view path) override;
+    void setStatus(std::string_view text) override;
+    void log(std::string_view detail) override;
+    void yield() override { }
+    bool running() const override { return running_.load(std::memory_order_relaxed); }
+
+    // The owner's side: what came since the last delivery, log rows first.
+    void deliverTo(BackupProgress& owner);
+    void setRunning(bool running) { running_.store(running, std::memory_order_relaxed); }
+
+private:
+    std::mutex mutex_;
+    std::string tag_, status_;
+    bool tagChanged_ = false, statusChanged_ = false;
+    std::vector<std::string> logs_;
+    std::atomic<bool> running_ { true };
+};
+
+} // namespace sentrel
