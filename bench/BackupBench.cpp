@@ -120,6 +120,7 @@ void Fresh(const std::string& directory)
 // The longest stall of the program runs, and where in its run it ended.
 struct Stalls {
     Figures ms;
+    Figures windowCpu; // share of the run's time
     double endedAt = 0;
     double ofSeconds = 0;
     void add(const ProgramRun& run)
@@ -127,6 +128,7 @@ struct Stalls {
         if (run.longestStallMs > ms.max())
             endedAt = run.stallEndsAt, ofSeconds = run.seconds;
         ms.add(run.longestStallMs);
+        windowCpu.add(run.windowCpuSeconds / run.seconds);
     }
 };
 
@@ -135,6 +137,7 @@ void PrintStall(const Stalls& stalls)
     std::printf(
         "  longest event-loop stall in the program runs: %.1f ms (limit 50) %s, ended %.2f s into a %.2f s run\n",
         stalls.ms.max(), stalls.ms.max() < 50 ? "ok" : "OVER", stalls.endedAt, stalls.ofSeconds);
+    std::printf("  the window's thread was busy for %.0f%% of a run (median)\n", stalls.windowCpu.median() * 100);
 }
 
 void SmallFiles(int files)
@@ -298,7 +301,7 @@ ChildRun RunProgramChild(const std::string& source, const std::string& destinati
 
     ChildRun child;
     std::ifstream(output) >> child.run.seconds >> child.run.longestStallMs >> child.run.failures
-        >> child.run.stallEndsAt;
+        >> child.run.stallEndsAt >> child.run.windowCpuSeconds;
     std::ifstream times(report);
     for (std::string line; std::getline(times, line);) {
         const std::string key = "Maximum resident set size (kbytes): ";
@@ -444,7 +447,8 @@ int ProgramRunChild(const std::string& source, const std::string& destination)
     SystemClock clock;
     ProgramHarness harness(clock);
     const ProgramRun run = harness.backup(source, destination, "Old");
-    std::printf("%.6f %.3f %zu %.3f\n", run.seconds, run.longestStallMs, run.failures, run.stallEndsAt);
+    std::printf("%.6f %.3f %zu %.3f %.6f\n", run.seconds, run.longestStallMs, run.failures, run.stallEndsAt,
+                run.windowCpuSeconds);
     return 0;
 }
 

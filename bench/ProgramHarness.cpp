@@ -9,11 +9,19 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 
 namespace sentrel::bench {
 
 namespace {
+double ThreadCpuSeconds()
+{
+    timespec ts {};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
 class NullSettings final : public SettingsStore {
 public:
     std::string ReadSetting(std::string_view) override { return {}; }
@@ -152,10 +160,11 @@ ProgramRun ProgramHarness::backup(const std::string& source, const std::string& 
     StallMeter stall;
     Settle();
     stall.start();
-    const double start = Now();
+    const double start = Now(), startCpu = ThreadCpuSeconds();
     app_->scheduler().TimerBackup();
     ProgramRun run;
     run.seconds = Now() - start;
+    run.windowCpuSeconds = ThreadCpuSeconds() - startCpu;
     // The outcome drawn.
     QCoreApplication::processEvents();
     run.longestStallMs = stall.stop();

@@ -18,6 +18,7 @@ struct ProgramRun {
     double seconds = 0; // the backup timer's tick that ran the project
     double longestStallMs = 0; // largest gap between two firings of a 1 ms timer
     double stallEndsAt = 0; // seconds into the run
+    double windowCpuSeconds = 0; // spent by the window's thread
     std::size_t failures = 0; // copies the log reports as failed
     std::string status; // the row's Status afterwards
 };

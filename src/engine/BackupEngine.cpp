@@ -1,6 +1,7 @@
 #include "engine/BackupEngine.h"
 
 #include "base/TextFile.h"
+#include "base/WorkerPool.h"
 #include "engine/DirChain.h"
 #include "engine/IgnoreList.h"
 #include "platform/Clock.h"
@@ -16,6 +17,9 @@ namespace sentrel {
 
 namespace {
 constexpr std::int64_t kProgressIntervalMs = 100;
+// Entries listed before they are copied: enough to keep the workers busy,
+// few enough that a huge folder costs little memory.
+constexpr std::size_t kBatchEntries = 256;
 
 class Fd {
 public:
@@ -193,6 +197,26 @@ BackupEngine::BackupEngine(const Clock& clock, const IgnoreMatcher& ignore, std:
     , ignore_(ignore)
     , decimalSeparator_(std::move(decimalSeparator))
 {
+    setCopyThreads(1);
+}
+
+BackupEngine::~BackupEngine() = default;
+
+void BackupEngine::setCopyThreads(unsigned threads)
+{
+    pool_ = std::make_unique<WorkerPool>(threads > 1 ? threads - 1 : 0);
+    copiers_.resize(pool_->workers());
+    tags_.resize(pool_->workers());
+    for (auto& copier : copiers_) {
+        if (!copier)
+            copier = std::make_unique<FileCopier>();
+    }
+}
+
+void BackupEngine::abandon()
+{
+    for (auto& copier : copiers_)
+        copier->abandon();
 }
 
 namespace {
@@ -331,38 +355,60 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<std::string>& subdirectorie
     }
     const int dstFd = walk.destination->fd();
     const int dstError = dstFd < 0 ? errno : 0;
-    copier_.enterDirectory();
+    for (auto& copier : copiers_)
+        copier->enterDirectory();
 
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir);
-        if (!entry) {
-            if (errno != 0)
-                unreadable(errno);
-            break;
+    // Listed a batch at a time, copied by the workers, reported in the
+    // listing's order.
+    int readError = 0;
+    for (bool more = true; more && progress.running();) {
+        batch_.clear();
+        while (batch_.size() < kBatchEntries) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (!entry) {
+                readError = errno;
+                more = false;
+                break;
+            }
+            batch_.push_back({ entry->d_name, KindOf(srcFd, *entry), false, {} });
         }
-        const char* name = entry->d_name;
-        const EntryKind kind = KindOf(srcFd, *entry);
-        struct stat st { };
-        if (kind != EntryKind::Directory) {
-            copyFile(walk, srcFd, dstFd, dstError, name, kind);
-        } else if (walk.takeSubdirectory(srcFd, name, st)) {
-            subdirectories.emplace_back(name);
-            if (const int error = EnsureDirectory(dstFd, dstError, name, st.st_mode))
-                progress.log("Can not create " + walk.destinationPath + name + ", " + SystemErrorText(error));
+        pool_->run(batch_.size(), [&](std::size_t i, unsigned worker) {
+            // After a stop the rest of the batch is passed over.
+            if (progress.running())
+                copyEntry(walk, batch_[i], worker, srcFd, dstFd, dstError);
+        });
+        for (Entry& entry : batch_) {
+            if (!entry.failure.empty())
+                progress.log(entry.failure);
+            if (entry.subdirectory)
+                subdirectories.push_back(std::move(entry.name));
         }
-        progress.yield();
-        if (!progress.running())
-            break;
     }
+    if (readError != 0)
+        unreadable(readError);
     ::closedir(dir);
 }
 
-void BackupEngine::copyFile(Walk& walk, int srcFd, int dstFd, int dstError, const char* name, EntryKind kind)
+void BackupEngine::copyEntry(Walk& walk, Entry& entry, unsigned worker, int srcFd, int dstFd, int dstError)
 {
-    tagBuffer_.assign(walk.path).append(name);
-    walk.progress.setTag(tagBuffer_);
+    struct stat st { };
+    if (entry.kind != EntryKind::Directory) {
+        copyFile(walk, entry, worker, srcFd, dstFd, dstError);
+    } else if (walk.takeSubdirectory(srcFd, entry.name.c_str(), st)) {
+        entry.subdirectory = true;
+        if (const int error = EnsureDirectory(dstFd, dstError, entry.name.c_str(), st.st_mode))
+            entry.failure = "Can not create " + walk.destinationPath + entry.name + ", " + SystemErrorText(error);
+    }
+    walk.progress.yield();
+}
+
+void BackupEngine::copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd, int dstFd, int dstError)
+{
+    const char* name = entry.name.c_str();
     FilesDone += 1;
+    tags_[worker].assign(walk.path).append(name);
+    walk.progress.setTag(tags_[worker]);
     refreshProgress(walk.progress);
     if (ignore_.Matches(name))
         return;
@@ -391,19 +437,20 @@ void BackupEngine::copyFile(Walk& walk, int srcFd, int dstFd, int dstError, cons
     if (dstFd < 0)
         error = SystemErrorText(dstError);
     else
-        outcome = copier_.copy(srcFd, name, kind, dstFd, exists, walk.progress, error);
+        outcome = copiers_[worker]->copy(srcFd, name, entry.kind, dstFd, exists, walk.progress, error);
     if (outcome == CopyOutcome::Failed)
-        walk.progress.log("Can not create " + walk.destinationPath + name + ", " + error);
+        entry.failure = "Can not create " + walk.destinationPath + name + ", " + error;
 }
 
 void BackupEngine::refreshProgress(BackupProgress& progress)
 {
     const std::int64_t now = clock_.tickMs();
-    if (now - LastProgressTick <= kProgressIntervalMs)
+    std::int64_t last = LastProgressTick.load();
+    // One worker of those that come at the same moment shows it.
+    if (now - last <= kProgressIntervalMs || !LastProgressTick.compare_exchange_strong(last, now))
         return;
     if (FilesTotal != 0)
         progress.setStatus(ProgressText(FilesDone, FilesTotal, decimalSeparator_));
-    LastProgressTick = now;
 }
 
 } // namespace sentrel

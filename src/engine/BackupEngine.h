@@ -2,7 +2,9 @@
 
 #include "engine/FileCopy.h"
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +13,7 @@ namespace sentrel {
 
 class Clock;
 class IgnoreMatcher;
+class WorkerPool;
 
 // Where the engine reports while it walks; a run points it at its task
 // row and the log.
@@ -37,12 +40,13 @@ std::string DestinationDirectory(std::string_view sourceDirectory, std::string_v
 class BackupEngine final {
 public:
     BackupEngine(const Clock& clock, const IgnoreMatcher& ignore, std::string decimalSeparator);
+    ~BackupEngine();
 
     // Shared by all runs, so runs must not overlap. A run resets the two
     // counts; the tick stays.
     double FilesTotal = 0;
-    double FilesDone = 0;
-    std::int64_t LastProgressTick = 0;
+    std::atomic<double> FilesDone = 0;
+    std::atomic<std::int64_t> LastProgressTick = 0;
 
     // Adds to FilesTotal the files CopyTree will meet. The destination root
     // is named so that a destination inside the source is left out here as
@@ -54,25 +58,38 @@ public:
                   std::string_view includeSubdir, std::string_view overwriteOption, const std::string& sourceRoot,
                   BackupProgress& progress);
 
-    // Removes the temporary file of a copy in hand.
-    void abandon() { copier_.abandon(); }
+    // Files of a level are copied this many at a time. With more than one,
+    // the progress is called from as many threads at once.
+    void setCopyThreads(unsigned threads);
+
+    // Removes the temporary files of the copies in hand.
+    void abandon();
 
 private:
     struct Walk;
+    struct Entry {
+        std::string name;
+        EntryKind kind;
+        bool subdirectory = false; // one to walk
+        std::string failure; // the log row, if any
+    };
 
     // Lists each level, then descends into the subdirectories it met, depth
     // first; `copying` tells the copy from the counting pass.
     void walkTree(Walk& walk, bool copying);
     void countLevel(Walk& walk, std::vector<std::string>& subdirectories);
     void copyLevel(Walk& walk, std::vector<std::string>& subdirectories);
-    void copyFile(Walk& walk, int srcFd, int dstFd, int dstError, const char* name, EntryKind kind);
+    void copyEntry(Walk& walk, Entry& entry, unsigned worker, int srcFd, int dstFd, int dstError);
+    void copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd, int dstFd, int dstError);
     void refreshProgress(BackupProgress& progress);
 
     const Clock& clock_;
     const IgnoreMatcher& ignore_;
     std::string decimalSeparator_;
-    FileCopier copier_;
-    std::string tagBuffer_;
+    std::unique_ptr<WorkerPool> pool_;
+    std::vector<std::unique_ptr<FileCopier>> copiers_; // one for each worker
+    std::vector<Entry> batch_;
+    std::vector<std::string> tags_; // one for each worker
 };
 
 } // namespace sentrel

@@ -2,11 +2,14 @@
 
 #include "base/BackgroundJob.h"
 #include "base/TextFile.h"
+#include "engine/WriteBehind.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace sentrel {
@@ -74,6 +77,15 @@ BackupRun::BackupRun(Context context)
     : c_(std::move(context))
     , engine_(c_.clock, ignore_, c_.decimalSeparator)
 {
+    engine_.setCopyThreads(CopyThreads());
+}
+
+unsigned BackupRun::CopyThreads()
+{
+    // Copying many small files is mostly the kernel's work for each file,
+    // which spreads over the cores; a slow disk or a network share also
+    // gains from more than one request in flight.
+    return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
 }
 
 void BackupRun::runBeside(const std::function<void()>& work, BackupProgress& row)
@@ -129,6 +141,8 @@ void BackupRun::RunBackupTask(TaskId row, const std::string& projectName)
     RowProgress progress(c_, row, projectName);
     runBeside(
         [&] {
+            // Made and ended on the job's thread: ending waits for a write-out.
+            WriteBehind writeBehind(destination);
             engine_.CountFiles(source, includeSubdir, destination, relay_);
             engine_.CopyTree(source, destination, includeSubdir, overwriteOption, source, relay_);
         },

@@ -41,6 +41,9 @@ public:
 
     void RunBackupTask(TaskId row, const std::string& projectName) override;
 
+    // How many files a run copies at a time.
+    static unsigned CopyThreads();
+
     // Stops a run in progress and waits until its partial copy is removed,
     // for an exit in the middle of a run.
     void abandon();

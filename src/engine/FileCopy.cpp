@@ -84,6 +84,14 @@ ssize_t PReadWrite(int in, int out, char* buffer, std::size_t want, off_t offset
     return ssize_t(done);
 }
 
+// Whether the file has these permission bits already: the umask or a
+// default ACL may have taken some away. Asking is cheaper than setting.
+bool HasMode(int fd, mode_t mode)
+{
+    struct stat st { };
+    return ::fstat(fd, &st) == 0 && (st.st_mode & 07777) == mode;
+}
+
 // A nameless file can be given a name only through /proc.
 bool CanLinkAnonymous()
 {
@@ -270,9 +278,12 @@ CopyOutcome FileCopier::copyRegular(int srcDirFd, const char* name, int dstDirFd
         return CopyOutcome::Failed;
     }
 
+    // A nameless file can take the source's permission bits at once: no
+    // one can open it before it is complete.
+    const mode_t mode = st.st_mode & 0777;
     int out = -1;
     const bool anonymous
-        = CanLinkAnonymous() && (out = ::openat(dstDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)) >= 0;
+        = CanLinkAnonymous() && (out = ::openat(dstDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode)) >= 0;
     if (!anonymous) {
         const int failure = createNamed(dstDirFd, [&](const char* temp) {
             out = ::openat(dstDirFd, temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -294,7 +305,7 @@ CopyOutcome FileCopier::copyRegular(int srcDirFd, const char* name, int dstDirFd
         abandon();
         return CopyOutcome::Canceled;
     }
-    if (failure == 0 && ::fchmod(out, st.st_mode & 0777) != 0)
+    if (failure == 0 && !HasMode(out, mode) && ::fchmod(out, mode) != 0)
         failure = errno;
     const timespec times[2] = { st.st_atim, st.st_mtim };
     if (failure == 0 && ::futimens(out, times) != 0)

@@ -83,12 +83,11 @@ TEST_F(BackupRunTest, AStopHandledInATurnEndsTheCopyWithinOneFile)
         const auto entries = std::filesystem::directory_iterator(backup);
         return std::size_t(std::distance(begin(entries), end(entries)));
     };
-    // Two milliseconds a file: the copy lasts many turns of the event loop.
+    // Two milliseconds a file for each of the workers: the copy lasts many
+    // turns of the event loop.
     clock.setTickReadDelay(std::chrono::milliseconds(2));
     std::size_t copiedAtStop = 0;
-    int turns = 0;
     onYield = [&] {
-        ++turns;
         if (state.ScheduleRunning && copied() >= 5) {
             state.ScheduleRunning = false;
             copiedAtStop = copied();
@@ -97,8 +96,7 @@ TEST_F(BackupRunTest, AStopHandledInATurnEndsTheCopyWithinOneFile)
     EXPECT_TRUE(Run(backup).starts_with("Backup canceled.|4|Finished||Start backup|Backup canceled|"));
     ASSERT_GE(copiedAtStop, 5u);
     EXPECT_LT(copiedAtStop, 200u);
-    EXPECT_LE(copied(), copiedAtStop + 1); // the file in hand, at most
-    EXPECT_GT(turns, 2);
+    EXPECT_LE(copied(), copiedAtStop + BackupRun::CopyThreads()); // the files in hand, at most
 }
 
 TEST_F(BackupRunTest, FailuresAlwaysSoundAndLeaveTheRowBackingUp)

@@ -4,10 +4,12 @@
 #include "support/TempDir.h"
 
 #include <algorithm>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -79,9 +81,22 @@ class CopyTreeTest : public ::testing::Test, public BackupProgress {
 protected:
     CopyTreeTest() { MakeDirs(dst); }
 
-    void setTag(std::string_view path) override { tags.emplace_back(path); }
-    void setStatus(std::string_view text) override { statuses.emplace_back(text); }
-    void log(std::string_view detail) override { logs.emplace_back(detail); }
+    // Several workers may report at once.
+    void setTag(std::string_view path) override
+    {
+        const std::lock_guard lock(reports);
+        tags.emplace_back(path);
+    }
+    void setStatus(std::string_view text) override
+    {
+        const std::lock_guard lock(reports);
+        statuses.emplace_back(text);
+    }
+    void log(std::string_view detail) override
+    {
+        const std::lock_guard lock(reports);
+        logs.emplace_back(detail);
+    }
     void yield() override { onYield(); }
     bool running() const override { return scheduleRunning; }
 
@@ -106,6 +121,7 @@ protected:
     FakeClock clock;
     IgnoreList ignoreList;
     BackupEngine engine { clock, ignoreList.matcher(), "." };
+    std::mutex reports;
     Names tags, statuses, logs;
     std::function<void()> onYield = [] {};
     bool scheduleRunning = true;
@@ -156,12 +172,13 @@ TEST_F(CopyTreeTest, OverwritesByOptionAndCopiesKeepLinksModesTimesAndByteNames)
         SetMtime(dst + name, seconds, ns);
     }
     ::chmod((dst + "/newer").c_str(), 0444);
-    const char* const files[] = { "/secret", "/tool", "/private/f", "/readonly/f", "/shared/f", "/caf\xe9/\xff" };
+    const char* const files[] = { "/secret", "/tool", "/open", "/private/f", "/readonly/f", "/shared/f", "/caf\xe9/\xff" };
     for (const char* file : files)
         Put(file, file);
     // A directory gains owner rwx so that the backup can fill it; no other bit changes.
     const std::pair<const char*, unsigned> modes[]
-        = { { "/secret", 0600 }, { "/tool", 0751 }, { "/private", 0750 }, { "/readonly", 0555 }, { "/shared", 0777 } };
+        = { { "/secret", 0600 }, { "/tool", 0751 }, { "/open", 0666 }, { "/private", 0750 }, { "/readonly", 0555 },
+            { "/shared", 0777 } };
     for (const auto& [name, mode] : modes)
         ::chmod((src + name).c_str(), mode);
     ::symlink("tool", (src + "/link").c_str());
@@ -170,7 +187,10 @@ TEST_F(CopyTreeTest, OverwritesByOptionAndCopiesKeepLinksModesTimesAndByteNames)
     SetMtime(src + "/link", 1234, 5678);
 
     ::setenv("TZ", "America/New_York", 1);
-    EXPECT_EQ(Run(), std::pair(12., 12.));
+    // The umask takes nothing from a copy.
+    const mode_t umask = ::umask(022);
+    EXPECT_EQ(Run(), std::pair(13., 13.));
+    ::umask(umask);
     ::unsetenv("TZ");
     // Same second, an earlier one, a later one.
     EXPECT_EQ(ReadFile(dst + "/same") + ReadFile(dst + "/older") + ReadFile(dst + "/newer"), "oldnewold");
@@ -229,6 +249,36 @@ TEST_F(CopyTreeTest, FailuresAreLoggedAndTheWalkGoesOn)
               (Names { failed + "blocked, Is a directory", failed + "pipe, Not a regular file (named pipe)",
                        failed + "sub, File exists", failed + "sub/f, Not a directory" }));
     EXPECT_EQ(ReadFile(dst + "z"), "z");
+}
+
+TEST_F(CopyTreeTest, SeveralWorkersCopyEveryFileAndReportInTheListingsOrder)
+{
+    // More entries than one batch, every seventh blocked by a directory.
+    Names blocked;
+    for (int i = 0; i < 600; ++i) {
+        const std::string name = "/f" + std::to_string(i);
+        Put(name, name);
+        if (i % 7 == 0) {
+            MakeDirs(dst + name);
+            SetMtime(dst + name, 1);
+        }
+    }
+    Put("/sub/deep", "deep");
+    Names listed;
+    DIR* listing = ::opendir(src.c_str());
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string name = std::string("/") + entry->d_name;
+        if (entry->d_name[0] == 'f' && ::access((dst + name).c_str(), F_OK) == 0)
+            listed.push_back("Can not create " + dst + name + ", Is a directory");
+    }
+    ::closedir(listing);
+
+    engine.setCopyThreads(3);
+    EXPECT_EQ(Run(), std::pair(601., 601.));
+    EXPECT_EQ(logs, listed);
+    for (int i = 1; i < 600; i += 7)
+        EXPECT_EQ(ReadFile(dst + "/f" + std::to_string(i)), "/f" + std::to_string(i));
+    EXPECT_EQ(ReadFile(dst + "/sub/deep"), "deep");
 }
 
 TEST_F(CopyTreeTest, AnInterruptedCopyKeepsThePreviousOneAndLeavesNoTemporaryFile)
