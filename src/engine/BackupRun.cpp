@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
@@ -37,6 +39,7 @@ void MakeDestinationRoot(const std::string& destination, const std::string& sour
 }
 
 constexpr auto kTurnInterval = std::chrono::milliseconds(10);
+constexpr int kCopyNice = 10;
 
 // Writes out everything cached for the destination's file system, so a
 // run that reports success has its copies on the disk. 0 or the errno.
@@ -77,7 +80,6 @@ BackupRun::BackupRun(Context context)
     : c_(std::move(context))
     , engine_(c_.clock, ignore_, c_.decimalSeparator)
 {
-    engine_.setCopyThreads(CopyThreads());
 }
 
 unsigned BackupRun::CopyThreads()
@@ -141,6 +143,10 @@ void BackupRun::RunBackupTask(TaskId row, const std::string& projectName)
     RowProgress progress(c_, row, projectName);
     runBeside(
         [&] {
+            // The copy gives way to the window and to the user's other
+            // programs; the threads it starts inherit that.
+            ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), kCopyNice);
+            engine_.setCopyThreads(CopyThreads());
             // Made and ended on the job's thread: ending waits for a write-out.
             WriteBehind writeBehind(destination);
             engine_.CountFiles(source, includeSubdir, destination, relay_);
