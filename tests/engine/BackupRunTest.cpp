@@ -99,6 +99,31 @@ TEST_F(BackupRunTest, AStopHandledInATurnEndsTheCopyWithinOneFile)
     EXPECT_LE(copied(), copiedAtStop + BackupRun::CopyThreads()); // the files in hand, at most
 }
 
+TEST_F(BackupRunTest, AnExitInTheMiddleOfARunReturnsOnlyOnceTheCopyingHasStopped)
+{
+    MakeDirs(source);
+    for (int i = 0; i < 100; ++i)
+        WriteFile(source + "/file" + std::to_string(i), "content");
+    const std::string backup = dir / "backup";
+    MakeDirs(backup);
+    const auto copied = [&] {
+        const auto entries = std::filesystem::directory_iterator(backup);
+        return std::size_t(std::distance(begin(entries), end(entries)));
+    };
+    clock.setTickReadDelay(std::chrono::milliseconds(2));
+    std::size_t copiedAtExit = 0;
+    onYield = [&] {
+        if (copiedAtExit == 0 && copied() > 0) {
+            run.abandon();
+            copiedAtExit = copied();
+        }
+    };
+    EXPECT_TRUE(Run(backup).starts_with("Backup canceled.|4|Finished||Start backup|Backup canceled|"));
+    ASSERT_GT(copiedAtExit, 0u);
+    EXPECT_LT(copiedAtExit, 100u);
+    EXPECT_EQ(copied(), copiedAtExit);
+}
+
 TEST_F(BackupRunTest, FailuresAlwaysSoundAndLeaveTheRowBackingUp)
 {
     // The row keeps its tag; the log and an error balloon tell what is missing.
