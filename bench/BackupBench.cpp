@@ -56,7 +56,8 @@ struct Options_ {
 };
 Options_ g_options;
 
-// The engine alone: a run over the task list with a yield that does nothing.
+// The engine alone: a run over the task list with no window and an event
+// loop turn that does nothing.
 double RunEngine(const std::string& source, const std::string& destination, const char* overwrite)
 {
     SystemClock clock;

@@ -1,8 +1,8 @@
 #pragma once
 
 // The program as the user runs it: the real App with its main window shown,
-// its timers running and the event loop turned by the same yield as the
-// program's, on whichever Qt platform is set (offscreen by default).
+// its timers running and its event loop turned by the run as in the
+// program, on whichever Qt platform is set (offscreen by default).
 
 #include "app/App.h"
 #include "ui/FormMain.h"

@@ -35,8 +35,8 @@ std::string ResolveDataDir()
     DataDirInputs in;
     in.sentrelHome = Env("SENTREL_HOME");
     in.executableDir = ExecutableDir();
-    in.executableDirWritable = !in.executableDir.empty() && IsWritableDir(in.executableDir)
-        && !IsInstalledProgramDir(in.executableDir);
+    in.executableDirWritable
+        = !in.executableDir.empty() && IsWritableDir(in.executableDir) && !IsInstalledProgramDir(in.executableDir);
     in.xdgDataHome = Env("XDG_DATA_HOME");
     in.home = Env("HOME");
     in.workingDir = CurrentDir();

@@ -23,7 +23,7 @@ public:
     virtual void setTag(std::string_view path) = 0; // the directory or file in hand
     virtual void setStatus(std::string_view text) = 0;
     virtual void log(std::string_view detail) = 0;
-    virtual void yield() = 0; // lets the event loop run
+    virtual void yield() = 0; // between entries and chunks: a caller on the window's thread may turn its event loop
     virtual bool running() const = 0; // false once the schedule was stopped
 };
 

@@ -172,13 +172,14 @@ TEST_F(CopyTreeTest, OverwritesByOptionAndCopiesKeepLinksModesTimesAndByteNames)
         SetMtime(dst + name, seconds, ns);
     }
     ::chmod((dst + "/newer").c_str(), 0444);
-    const char* const files[] = { "/secret", "/tool", "/open", "/private/f", "/readonly/f", "/shared/f", "/caf\xe9/\xff" };
+    const char* const files[]
+        = { "/secret", "/tool", "/open", "/private/f", "/readonly/f", "/shared/f", "/caf\xe9/\xff" };
     for (const char* file : files)
         Put(file, file);
     // A directory gains owner rwx so that the backup can fill it; no other bit changes.
     const std::pair<const char*, unsigned> modes[]
-        = { { "/secret", 0600 }, { "/tool", 0751 }, { "/open", 0666 }, { "/private", 0750 }, { "/readonly", 0555 },
-            { "/shared", 0777 } };
+        = { { "/secret", 0600 },  { "/tool", 0751 },     { "/open", 0666 },
+            { "/private", 0750 }, { "/readonly", 0555 }, { "/shared", 0777 } };
     for (const auto& [name, mode] : modes)
         ::chmod((src + name).c_str(), mode);
     ::symlink("tool", (src + "/link").c_str());
