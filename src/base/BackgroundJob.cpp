@@ -34,11 +34,12 @@ void BackgroundJob::waitTurning(const std::function<void()>& turn, std::chrono::
     finish();
 }
 
-void BackgroundJob::wait()
+bool BackgroundJob::waitFor(std::chrono::milliseconds limit)
 {
-    if (done_.valid())
-        done_.wait();
+    if (done_.valid() && done_.wait_for(limit) != std::future_status::ready)
+        return false;
     finish();
+    return true;
 }
 
 void BackgroundJob::finish()

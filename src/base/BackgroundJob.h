@@ -21,9 +21,10 @@ public:
     // after that, so a turn always sees the work's end.
     void waitTurning(const std::function<void()>& turn, std::chrono::milliseconds interval);
 
-    // Waits for the work without turning; also from inside a turn. Either
-    // wait throws what the work threw, the first time.
-    void wait();
+    // Waits for the work without turning, at most `limit`; also from inside
+    // a turn. False when the work goes on. Either wait throws what the work
+    // threw, the first time.
+    bool waitFor(std::chrono::milliseconds limit);
 
 private:
     void finish();

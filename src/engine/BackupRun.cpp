@@ -40,6 +40,7 @@ void MakeDestinationRoot(const std::string& destination, const std::string& sour
 
 constexpr auto kTurnInterval = std::chrono::milliseconds(10);
 constexpr int kCopyNice = 10;
+constexpr auto kAbandonWait = std::chrono::seconds(3);
 
 // Writes out everything cached for the destination's file system, so a
 // run that reports success has its copies on the disk. 0 or the errno.
@@ -177,9 +178,10 @@ void BackupRun::abandon()
     // For good: the program is ending.
     abandoned_ = true;
     relay_.setRunning(false);
-    if (job_)
-        job_->wait();
-    engine_.abandon();
+    // A copy stuck in a system call (a network share gone) must not keep
+    // the program from ending; a nameless partial copy ends with it.
+    if (!job_ || job_->waitFor(kAbandonWait))
+        engine_.abandon();
 }
 
 } // namespace sentrel

@@ -44,8 +44,8 @@ public:
     // How many files a run copies at a time.
     static unsigned CopyThreads();
 
-    // Stops a run in progress and waits until its partial copy is removed,
-    // for an exit in the middle of a run.
+    // Stops a run in progress and waits a little until its partial copies
+    // are removed, for an exit in the middle of a run.
     void abandon();
 
 private:

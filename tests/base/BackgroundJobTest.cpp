@@ -42,8 +42,9 @@ TEST(BackgroundJob, AWaitInsideATurnEndsTheTurningAndWhatTheWorkThrewReachesTheW
     job.waitTurning(
         [&] {
             if (++turns == 1) {
+                EXPECT_FALSE(job.waitFor(0ms));
                 release = true;
-                job.wait();
+                EXPECT_TRUE(job.waitFor(10s));
             }
         },
         1ms);

@@ -37,8 +37,25 @@ protected:
         return text;
     }
 
+    // `files` small files, each taking every worker two milliseconds: the
+    // copy lasts many turns of the event loop.
+    void SlowSource(int files)
+    {
+        MakeDirs(source);
+        for (int i = 0; i < files; ++i)
+            WriteFile(source + "/file" + std::to_string(i), "content");
+        MakeDirs(backup);
+        clock.setTickReadDelay(std::chrono::milliseconds(2));
+    }
+
+    std::size_t Copied() const
+    {
+        const auto entries = std::filesystem::directory_iterator(backup);
+        return std::size_t(std::distance(begin(entries), end(entries)));
+    }
+
     TempDir dir;
-    std::string source = dir / "source";
+    std::string source = dir / "source", backup = dir / "backup";
     FakeClock clock;
     FakeTray tray;
     FakeSound sound;
@@ -60,68 +77,48 @@ TEST_F(BackupRunTest, AFinishedOrCanceledRunReportsInTheRowLogAndBalloon)
     WriteFile(source + "/file.txt", "content");
     // What the current-file timer does meanwhile.
     onYield = [&] { tasks.update(0, [](TodayTask& task) { task.CurrentFile = task.Tag; }); };
-    EXPECT_EQ(Run(dir / "backup"),
+    EXPECT_EQ(Run(backup),
               "Backup finished.|3|Finished||Start backup|Backup finished|Mail - Backup finished|Sentrel|1");
-    EXPECT_EQ(ReadFile(dir / "backup/file.txt"), "content");
+    EXPECT_EQ(ReadFile(backup + "/file.txt"), "content");
     EXPECT_EQ(sound.played, 1);
 
     options.playSound = false;
     onYield = [&] { state.ScheduleRunning = false; };
-    EXPECT_EQ(Run(dir / "backup"),
+    EXPECT_EQ(Run(backup),
               "Backup canceled.|4|Finished||Start backup|Backup canceled|Mail - Backup canceled|Sentrel|1");
     EXPECT_EQ(sound.played, 1);
 }
 
 TEST_F(BackupRunTest, AStopHandledInATurnEndsTheCopyWithinOneFile)
 {
-    MakeDirs(source);
-    for (int i = 0; i < 200; ++i)
-        WriteFile(source + "/file" + std::to_string(i), "content");
-    const std::string backup = dir / "backup";
-    MakeDirs(backup);
-    const auto copied = [&] {
-        const auto entries = std::filesystem::directory_iterator(backup);
-        return std::size_t(std::distance(begin(entries), end(entries)));
-    };
-    // Two milliseconds a file for each of the workers: the copy lasts many
-    // turns of the event loop.
-    clock.setTickReadDelay(std::chrono::milliseconds(2));
+    SlowSource(200);
     std::size_t copiedAtStop = 0;
     onYield = [&] {
-        if (state.ScheduleRunning && copied() >= 5) {
+        if (state.ScheduleRunning && Copied() >= 5) {
             state.ScheduleRunning = false;
-            copiedAtStop = copied();
+            copiedAtStop = Copied();
         }
     };
     EXPECT_TRUE(Run(backup).starts_with("Backup canceled.|4|Finished||Start backup|Backup canceled|"));
     ASSERT_GE(copiedAtStop, 5u);
     EXPECT_LT(copiedAtStop, 200u);
-    EXPECT_LE(copied(), copiedAtStop + BackupRun::CopyThreads()); // the files in hand, at most
+    EXPECT_LE(Copied(), copiedAtStop + BackupRun::CopyThreads()); // the files in hand, at most
 }
 
 TEST_F(BackupRunTest, AnExitInTheMiddleOfARunReturnsOnlyOnceTheCopyingHasStopped)
 {
-    MakeDirs(source);
-    for (int i = 0; i < 100; ++i)
-        WriteFile(source + "/file" + std::to_string(i), "content");
-    const std::string backup = dir / "backup";
-    MakeDirs(backup);
-    const auto copied = [&] {
-        const auto entries = std::filesystem::directory_iterator(backup);
-        return std::size_t(std::distance(begin(entries), end(entries)));
-    };
-    clock.setTickReadDelay(std::chrono::milliseconds(2));
+    SlowSource(100);
     std::size_t copiedAtExit = 0;
     onYield = [&] {
-        if (copiedAtExit == 0 && copied() > 0) {
+        if (copiedAtExit == 0 && Copied() > 0) {
             run.abandon();
-            copiedAtExit = copied();
+            copiedAtExit = Copied();
         }
     };
     EXPECT_TRUE(Run(backup).starts_with("Backup canceled.|4|Finished||Start backup|Backup canceled|"));
     ASSERT_GT(copiedAtExit, 0u);
     EXPECT_LT(copiedAtExit, 100u);
-    EXPECT_EQ(copied(), copiedAtExit);
+    EXPECT_EQ(Copied(), copiedAtExit);
 }
 
 TEST_F(BackupRunTest, FailuresAlwaysSoundAndLeaveTheRowBackingUp)
@@ -148,16 +145,15 @@ TEST_F(BackupRunTest, ANewDestinationIsAsPrivateAsItsSource)
     MakeDirs(source);
     ::chmod(source.c_str(), 0750);
     const mode_t umask = ::umask(0);
-    Run(dir / "backup");
+    Run(backup);
     ::umask(umask);
-    EXPECT_EQ(Mode(dir / "backup"), 0750u);
+    EXPECT_EQ(Mode(backup), 0750u);
 }
 
 TEST_F(BackupRunTest, ADestinationThatCannotBeWrittenOutIsLoggedBeforeTheEnd)
 {
     MakeDirs(source);
     WriteFile(source + "/file.txt", "content");
-    const std::string backup = dir / "backup";
     // The disk is pulled once the file is copied.
     onYield = [&] {
         if (Exists(backup + "/file.txt"))
