@@ -61,6 +61,21 @@ public:
             observer_->endReset();
     }
 
+    // Empties the table and lets `fill` append the new rows. The views are
+    // told once: a row at a time, a day's list of many thousand rows would
+    // take them far longer than building it.
+    template <class Fill> void rebuild(Fill&& fill)
+    {
+        TableObserver* const observer = std::exchange(observer_, nullptr);
+        if (observer)
+            observer->beginReset();
+        rows_.clear();
+        fill();
+        observer_ = observer;
+        if (observer)
+            observer->endReset();
+    }
+
     // Changes a shown part of a row.
     template <class Fn> void update(std::size_t i, Fn&& fn)
     {

@@ -150,12 +150,13 @@ void AddDayTask(TaskList& tasks, const Clock& clock, std::string_view name, std:
 
 void BuildTodayTasks(TaskList& tasks, const ProjectTable& projects, const Clock& clock)
 {
-    tasks.clear();
     const std::string now = NowText(clock);
-    for (const ProjectRow& row : projects.rows()) {
-        const ProjectRecord& p = row.record;
-        AddProjectTasks(tasks, clock, now, p.ProjectName, p.StartTime, p.ScheduleType, p.Tag);
-    }
+    tasks.rebuild([&] {
+        for (const ProjectRow& row : projects.rows()) {
+            const ProjectRecord& p = row.record;
+            AddProjectTasks(tasks, clock, now, p.ProjectName, p.StartTime, p.ScheduleType, p.Tag);
+        }
+    });
 }
 
 void AddProjectTasks(TaskList& tasks, const Clock& clock, std::string_view now, std::string_view name,
