@@ -1,32 +1,23 @@
 #include "base/BackgroundJob.h"
 
-#include <memory>
 #include <system_error>
 
 namespace sentrel {
 
-BackgroundJob::BackgroundJob(std::function<void()> work)
+BackgroundJob::BackgroundJob(const std::function<void()>& work)
 {
-    auto task = std::make_shared<std::packaged_task<void()>>(std::move(work));
-    done_ = task->get_future();
     try {
-        thread_ = std::thread([task] { (*task)(); });
+        done_ = std::async(std::launch::async, work);
     } catch (const std::system_error&) {
-        (*task)();
+        work();
     }
-}
-
-BackgroundJob::~BackgroundJob()
-{
-    if (thread_.joinable())
-        thread_.join();
 }
 
 void BackgroundJob::waitTurning(const std::function<void()>& turn, std::chrono::milliseconds interval)
 {
     bool done = false;
     do {
-        // Not valid: a turn waited for the work's end already.
+        // Not valid: the work was done here, or a turn waited for its end.
         done = !done_.valid() || done_.wait_for(interval) == std::future_status::ready;
         if (turn)
             turn();

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <functional>
 #include <future>
-#include <thread>
 
 namespace sentrel {
 
@@ -12,10 +11,8 @@ namespace sentrel {
 class BackgroundJob final {
 public:
     // Starts the work; when no thread is to be had, it is done here and now.
-    explicit BackgroundJob(std::function<void()> work);
-    ~BackgroundJob();
-    BackgroundJob(const BackgroundJob&) = delete;
-    BackgroundJob& operator=(const BackgroundJob&) = delete;
+    // Ending waits for the work.
+    explicit BackgroundJob(const std::function<void()>& work);
 
     // Calls `turn` every `interval` until the work is done, and once more
     // after that, so a turn always sees the work's end.
@@ -29,8 +26,7 @@ public:
 private:
     void finish();
 
-    std::future<void> done_;
-    std::thread thread_;
+    std::future<void> done_; // not valid once the work's end was seen
 };
 
 } // namespace sentrel

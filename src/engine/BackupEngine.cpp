@@ -6,6 +6,7 @@
 #include "engine/IgnoreList.h"
 #include "platform/Clock.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -204,6 +205,9 @@ BackupEngine::~BackupEngine() = default;
 
 void BackupEngine::setCopyThreads(unsigned threads)
 {
+    // The helpers are kept from run to run.
+    if (pool_ && pool_->workers() == std::max(threads, 1u))
+        return;
     pool_ = std::make_unique<WorkerPool>(threads > 1 ? threads - 1 : 0);
     copiers_.resize(pool_->workers());
     tags_.resize(pool_->workers());

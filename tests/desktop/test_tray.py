@@ -40,11 +40,16 @@ def toggle(d):
         d.click_xembed_icon()
 
 
-def show_from_menu(d):
+def tray_menu(d, label):
+    """Clicks "Show" or "Exit" in the tray icon's menu."""
     if d.tray == "sni":
-        d.sni_menu_click("Show")
+        d.sni_menu_click(label)
     else:
-        click_tray_menu(d, "Show")
+        click_tray_menu(d, label)
+
+
+def show_from_menu(d):
+    tray_menu(d, "Show")
 
 
 def click_tray_menu(d, label):
@@ -63,13 +68,6 @@ def click_tray_menu(d, label):
     y = geometry.height // 4 if label == "Show" else geometry.height * 3 // 4
     harness.run_command(["xdotool", "mousemove", "--window", str(menus[0]), str(geometry.width // 2), str(y),
                          "click", "1"], env=d.env())
-
-
-def exit_from_menu(d):
-    if d.tray == "sni":
-        d.sni_menu_click("Exit")
-    else:
-        click_tray_menu(d, "Exit")
 
 
 def restored(d, what):
@@ -130,7 +128,7 @@ def tray_round(d):
         opened = d.connection_serial() - before - 1
         d.expect(opened == 0, f"{opened} bus connections opened while the program sat idle")
 
-    exit_from_menu(d)
+    tray_menu(d, "Exit")
     check(d.wait_exit() == 0, "Exit did not end the program cleanly")
     log = d.log_text()
     check(log.count("Sentrel started") == 1 and log.count("Sentrel exited") == 1 and log.endswith("Sentrel exited\r\n"),
