@@ -1,6 +1,7 @@
 #include "base/WorkerPool.h"
 
 #include <system_error>
+#include <utility>
 
 namespace sentrel {
 
@@ -38,6 +39,8 @@ void WorkerPool::run(std::size_t count, const Step& step)
         step_ = &step;
         count_ = count;
         next_ = 0;
+        failed_ = false;
+        failure_ = nullptr;
         busy_ = unsigned(helpers_.size());
         ++round_;
     }
@@ -46,12 +49,23 @@ void WorkerPool::run(std::size_t count, const Step& step)
     std::unique_lock lock(mutex_);
     finished_.wait(lock, [this] { return busy_ == 0; });
     step_ = nullptr;
+    if (failure_)
+        std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
 void WorkerPool::take(unsigned worker)
 {
-    for (std::size_t i; (i = next_.fetch_add(1)) < count_;)
-        (*step_)(i, worker);
+    try {
+        for (std::size_t i; !failed_.load(std::memory_order_relaxed) && (i = next_.fetch_add(1)) < count_;)
+            (*step_)(i, worker);
+    } catch (...) {
+        // The caller's frame holds what the steps use: it must outlive
+        // every helper's step, so the throw waits for them in run.
+        failed_ = true;
+        const std::lock_guard lock(mutex_);
+        if (!failure_)
+            failure_ = std::current_exception();
+    }
 }
 
 void WorkerPool::help(unsigned worker)

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -27,7 +28,9 @@ public:
     unsigned workers() const { return unsigned(helpers_.size()) + 1; }
 
     // Calls step for every index below count, each once, on whichever
-    // worker is free; returns when all are done.
+    // worker is free; returns when all are done. When a step throws, no
+    // further step starts; run returns once every worker has left its step
+    // and throws the first exception on the calling thread.
     void run(std::size_t count, const Step& step);
 
 private:
@@ -39,6 +42,8 @@ private:
     const Step* step_ = nullptr;
     std::size_t count_ = 0;
     std::atomic<std::size_t> next_ { 0 };
+    std::atomic<bool> failed_ { false };
+    std::exception_ptr failure_; // the first, under mutex_
     std::uint64_t round_ = 0;
     unsigned busy_ = 0;
     bool quit_ = false;
