@@ -1,5 +1,6 @@
 #include "engine/WriteBehind.h"
 
+#include <cerrno>
 #include <chrono>
 #include <fcntl.h>
 #include <system_error>
@@ -16,12 +17,14 @@ constexpr auto kPeriod = std::chrono::milliseconds(20);
 WriteBehind::WriteBehind(const std::string& directory)
     : fd_(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
 {
-    if (fd_ < 0)
+    if (fd_ < 0) {
+        error_ = errno;
         return;
+    }
     try {
         thread_ = std::thread([this] { run(); });
     } catch (const std::system_error&) {
-        // Without it the last write-out does all the work.
+        // Without it finish() does all the work.
     }
 }
 
@@ -38,13 +41,28 @@ WriteBehind::~WriteBehind()
         ::close(fd_);
 }
 
+int WriteBehind::finish()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    stop_.notify_one();
+    if (thread_.joinable())
+        thread_.join();
+    if (fd_ >= 0 && ::syncfs(fd_) != 0 && error_ == 0)
+        error_ = errno;
+    return error_;
+}
+
 void WriteBehind::run()
 {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
         const auto next = std::chrono::steady_clock::now() + kPeriod;
         lock.unlock();
-        ::syncfs(fd_);
+        if (::syncfs(fd_) != 0 && error_ == 0)
+            error_ = errno;
         lock.lock();
         stop_.wait_until(lock, next, [this] { return stopping_; });
     }
