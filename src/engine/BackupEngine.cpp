@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -36,6 +37,18 @@ public:
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
+    int release()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void reset(int fd)
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
 
 private:
     int fd_;
@@ -104,6 +117,25 @@ std::string_view WithoutTrailingSlash(std::string_view path)
 bool IsDotDirectory(const char* name)
 {
     return name[0] == '.';
+}
+
+// A directory whose path may be longer than the system takes at once:
+// then opened a component at a time.
+int OpenDirectory(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0 || errno != ENAMETOOLONG)
+        return fd;
+    Fd dir(::open(path.starts_with('/') ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (std::size_t start = 0; start < path.size() && dir.get() >= 0;) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        if (end > start)
+            dir.reset(::openat(dir.get(), path.substr(start, end - start).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        start = end + 1;
+    }
+    return dir.release();
 }
 
 void EnsureTrailingSlash(std::string& path)
@@ -211,6 +243,7 @@ void BackupEngine::setCopyThreads(unsigned threads)
     pool_ = std::make_unique<WorkerPool>(threads > 1 ? threads - 1 : 0);
     copiers_.resize(pool_->workers());
     tags_.resize(pool_->workers());
+    owed_.resize(pool_->workers());
     for (auto& copier : copiers_) {
         if (!copier)
             copier = std::make_unique<FileCopier>();
@@ -221,6 +254,39 @@ void BackupEngine::abandon()
 {
     for (auto& copier : copiers_)
         copier->abandon();
+}
+
+void BackupEngine::setTempJournal(std::string path)
+{
+    tempJournal_ = std::move(path);
+}
+
+int BackupEngine::ApplyFinalTimes()
+{
+    int failed = 0;
+    for (OwedTimes& owed : owed_) {
+        // Each directory opened once, not each path walked again.
+        std::size_t open = SIZE_MAX;
+        Fd dir;
+        for (const OwedTimes::File& file : owed.files) {
+            if (file.directory != open) {
+                open = file.directory;
+                dir.reset(OpenDirectory(owed.directories[open]));
+            }
+            if (dir.get() < 0 || ::utimensat(dir.get(), file.name.c_str(), file.times, AT_SYMLINK_NOFOLLOW) != 0)
+                ++failed;
+        }
+    }
+    DiscardFinalTimes();
+    return failed;
+}
+
+void BackupEngine::DiscardFinalTimes()
+{
+    for (OwedTimes& owed : owed_) {
+        owed.directories = {};
+        owed.files = {};
+    }
 }
 
 namespace {
@@ -262,6 +328,8 @@ void BackupEngine::CopyTree(const std::string& sourceDirectory, const std::strin
     std::string destinationPath = DestinationDirectory(top, sourceRoot, destinationRoot);
     Walk walk { progress,     includeSubdir == "Yes", overwriteOption == "All",  sourceRoot, destinationRoot, source,
                 &destination, std::move(top),         std::move(destinationPath) };
+    for (auto& copier : copiers_)
+        copier->setJournal(tempJournal_);
 
     struct stat dst {
     }, src {};
@@ -360,7 +428,7 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<std::string>& subdirectorie
     const int dstFd = walk.destination->fd();
     const int dstError = dstFd < 0 ? errno : 0;
     for (auto& copier : copiers_)
-        copier->enterDirectory();
+        copier->enterDirectory(walk.destinationPath);
 
     // Listed a batch at a time, copied by the workers, reported in the
     // listing's order.
@@ -377,11 +445,18 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<std::string>& subdirectorie
             }
             batch_.push_back({ entry->d_name, KindOf(srcFd, *entry), false, {} });
         }
-        pool_->run(batch_.size(), [&](std::size_t i, unsigned worker) {
-            // After a stop the rest of the batch is passed over.
-            if (progress.running())
-                copyEntry(walk, batch_[i], worker, srcFd, dstFd, dstError);
-        });
+        try {
+            pool_->run(batch_.size(), [&](std::size_t i, unsigned worker) {
+                // After a stop the rest of the batch is passed over.
+                if (progress.running())
+                    copyEntry(walk, batch_[i], worker, srcFd, dstFd, dstError);
+            });
+        } catch (...) {
+            // Out of memory, most likely: no temporary file may outlive it.
+            abandon();
+            ::closedir(dir);
+            throw;
+        }
         for (Entry& entry : batch_) {
             if (!entry.failure.empty())
                 progress.log(entry.failure);
@@ -438,12 +513,23 @@ void BackupEngine::copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd
 
     std::string error;
     CopyOutcome outcome = CopyOutcome::Failed;
+    FinalTimes times;
     if (dstFd < 0)
         error = SystemErrorText(dstError);
     else
-        outcome = copiers_[worker]->copy(srcFd, name, entry.kind, dstFd, exists, walk.progress, error);
+        outcome = copiers_[worker]->copy(srcFd, name, entry.kind, dstFd, exists, walk.progress, error, times);
     if (outcome == CopyOutcome::Failed)
         entry.failure = "Can not create " + walk.destinationPath + name + ", " + error;
+    if (times.pending)
+        owe(worker, walk.destinationPath, entry.name, times);
+}
+
+void BackupEngine::owe(unsigned worker, const std::string& directory, const std::string& name, const FinalTimes& times)
+{
+    OwedTimes& owed = owed_[worker];
+    if (owed.directories.empty() || owed.directories.back() != directory)
+        owed.directories.push_back(directory);
+    owed.files.push_back({ owed.directories.size() - 1, name, { times.access, times.modification } });
 }
 
 void BackupEngine::refreshProgress(BackupProgress& progress)

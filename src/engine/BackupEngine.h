@@ -65,6 +65,19 @@ public:
     // Removes the temporary files of the copies in hand.
     void abandon();
 
+    // Before the first named temporary file in a directory, the directory
+    // is listed at the end of this file, for SweepTempJournal. Empty: none.
+    void setTempJournal(std::string path);
+
+    // Copied files keep a time well before their source's until their data
+    // is on the disk (see FileCopier); their source's times wait here, over
+    // any number of CopyTree calls. Sets them by path and forgets them;
+    // gives how many could not be set.
+    int ApplyFinalTimes();
+    // Forgets them: the copies stay older than their sources, so that the
+    // next run copies them again.
+    void DiscardFinalTimes();
+
 private:
     struct Walk;
     struct Entry {
@@ -82,6 +95,18 @@ private:
     void copyEntry(Walk& walk, Entry& entry, unsigned worker, int srcFd, int dstFd, int dstError);
     void copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd, int dstFd, int dstError);
     void refreshProgress(BackupProgress& progress);
+    void owe(unsigned worker, const std::string& directory, const std::string& name, const FinalTimes& times);
+
+    // The times owed to one worker's copies, in the order copied.
+    struct OwedTimes {
+        struct File {
+            std::size_t directory; // into directories
+            std::string name;
+            timespec times[2];
+        };
+        std::vector<std::string> directories;
+        std::vector<File> files;
+    };
 
     const Clock& clock_;
     const IgnoreMatcher& ignore_;
@@ -90,6 +115,8 @@ private:
     std::vector<std::unique_ptr<FileCopier>> copiers_; // one for each worker
     std::vector<Entry> batch_;
     std::vector<std::string> tags_; // one for each worker
+    std::vector<OwedTimes> owed_; // one for each worker
+    std::string tempJournal_;
 };
 
 } // namespace sentrel

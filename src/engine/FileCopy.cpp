@@ -12,8 +12,13 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
+#include <mutex>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
+#include <utility>
 
 namespace sentrel {
 
@@ -27,6 +32,31 @@ constexpr std::size_t kFirstChunk = std::size_t(4) << 20;
 constexpr std::size_t kMinChunk = std::size_t(128) << 10;
 constexpr std::size_t kMaxChunk = std::size_t(16) << 20;
 constexpr std::size_t kBufferBytes = std::size_t(1) << 20;
+// How much older than its source a copy is until its data is on the disk:
+// far beyond FAT's two seconds and any time zone it may be read in.
+constexpr time_t kProvisionalAge = 24 * 60 * 60;
+
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1)
+        : fd_(fd)
+    {
+    }
+    ~UniqueFd() { reset(); }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+    void reset(int fd = -1)
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
 
 std::int64_t MonotonicNs()
 {
@@ -84,14 +114,6 @@ ssize_t PReadWrite(int in, int out, char* buffer, std::size_t want, off_t offset
     return ssize_t(done);
 }
 
-// Whether the file has these permission bits already: the umask or a
-// default ACL may have taken some away. Asking is cheaper than setting.
-bool HasMode(int fd, mode_t mode)
-{
-    struct stat st { };
-    return ::fstat(fd, &st) == 0 && (st.st_mode & 07777) == mode;
-}
-
 // A nameless file can be given a name only through /proc.
 bool CanLinkAnonymous()
 {
@@ -116,7 +138,89 @@ long TempFileOwner(std::string_view name)
         return 0;
     return pid;
 }
+
+// Removes this program's temporary files whose process is gone; a copy
+// that a running process has in hand stays. Whether any such one stays.
+bool SweepStale(int dirFd)
+{
+    const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        return true;
+    }
+    bool live = false;
+    while (const dirent* entry = ::readdir(dir)) {
+        const long pid = TempFileOwner(entry->d_name);
+        if (pid <= 0)
+            continue;
+        if (pid != long(::getpid()) && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            ::unlinkat(dirFd, entry->d_name, 0);
+        else
+            live = true;
+    }
+    ::closedir(dir);
+    return live;
+}
+
+std::string ReadFrom(int fd, off_t offset)
+{
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::pread(fd, buffer, sizeof buffer, offset)) != 0;) {
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        text.append(buffer, std::size_t(n));
+        offset += n;
+    }
+    return text;
+}
+
+void LockFile(int fd, int operation)
+{
+    while (::flock(fd, operation) != 0 && errno == EINTR) { }
+}
 } // namespace
+
+void SweepTempJournal(const std::string& journalPath)
+{
+    // One sweep at a time: each rewrites the journal from what it read.
+    // One in hand covers what this one would do.
+    static std::mutex sweeping;
+    const std::unique_lock busy(sweeping, std::try_to_lock);
+    if (!busy.owns_lock())
+        return;
+    const UniqueFd journal(::open(journalPath.c_str(), O_RDWR | O_CLOEXEC));
+    if (journal.get() < 0)
+        return;
+    // Copiers append under a shared lock; the directories are swept
+    // without one, since a vanished disk may hold up the sweep for long.
+    LockFile(journal.get(), LOCK_EX);
+    const std::string listed = ReadFrom(journal.get(), 0);
+    LockFile(journal.get(), LOCK_UN);
+
+    std::string kept;
+    std::unordered_set<std::string_view> seen;
+    for (std::size_t start = 0, end; start < listed.size(); start = end + 1) {
+        end = std::min(listed.find('\0', start), listed.size());
+        const std::string_view directory(listed.data() + start, end - start);
+        if (directory.empty() || !seen.insert(directory).second)
+            continue;
+        const UniqueFd dir(::open(std::string(directory).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() < 0 || SweepStale(dir.get()))
+            kept.append(directory).push_back('\0');
+    }
+
+    LockFile(journal.get(), LOCK_EX);
+    kept += ReadFrom(journal.get(), off_t(listed.size()));
+    if (::ftruncate(journal.get(), 0) == 0 && !kept.empty())
+        ::pwrite(journal.get(), kept.data(), kept.size(), 0);
+    LockFile(journal.get(), LOCK_UN);
+}
 
 EntryKind KindOfMode(unsigned mode)
 {
@@ -145,15 +249,49 @@ FileCopier::FileCopier()
 FileCopier::~FileCopier()
 {
     abandon();
+    if (journalFd_ >= 0)
+        ::close(journalFd_);
+}
+
+void FileCopier::setJournal(std::string path)
+{
+    if (journalFd_ >= 0)
+        ::close(journalFd_);
+    journalFd_ = -1;
+    journalPath_ = std::move(path);
+}
+
+void FileCopier::enterDirectory(std::string_view path)
+{
+    directory_.assign(path);
+    swept_ = false;
+    journaled_ = false;
+}
+
+void FileCopier::journalDirectory()
+{
+    journaled_ = true;
+    if (journalPath_.empty() || directory_.empty())
+        return;
+    // Kept open for the run; the sweep only ever empties the file.
+    if (journalFd_ < 0)
+        journalFd_ = ::open(journalPath_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (journalFd_ < 0)
+        return;
+    // NUL-ended: a path may hold any other byte. One write, at the end.
+    LockFile(journalFd_, LOCK_SH);
+    [[maybe_unused]] const ssize_t written = ::write(journalFd_, directory_.c_str(), directory_.size() + 1);
+    LockFile(journalFd_, LOCK_UN);
 }
 
 CopyOutcome FileCopier::copy(int srcDirFd, const char* name, EntryKind kind, int dstDirFd, bool exists,
-                             BackupProgress& progress, std::string& error)
+                             BackupProgress& progress, std::string& error, FinalTimes& times)
 {
     abandoned_ = false;
+    times.pending = false;
     switch (kind) {
     case EntryKind::Regular:
-        return copyRegular(srcDirFd, name, dstDirFd, exists, progress, error);
+        return copyRegular(srcDirFd, name, dstDirFd, exists, progress, error, times);
     case EntryKind::Link:
         return copyLink(srcDirFd, name, dstDirFd, error);
     default:
@@ -184,8 +322,10 @@ void FileCopier::nextTempName()
 
 int FileCopier::createNamed(int dstDirFd, const std::function<int(const char*)>& create)
 {
+    if (!journaled_)
+        journalDirectory();
     if (!swept_) {
-        sweepStale(dstDirFd);
+        SweepStale(dstDirFd);
         swept_ = true;
     }
     int failure = EEXIST;
@@ -196,25 +336,6 @@ int FileCopier::createNamed(int dstDirFd, const std::function<int(const char*)>&
     if (failure == 0)
         tempDirFd_ = dstDirFd;
     return failure;
-}
-
-void FileCopier::sweepStale(int dstDirFd)
-{
-    // Only this program's own files, and only of processes that are gone:
-    // a copy that a running process has in hand stays.
-    const int fd = ::openat(dstDirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
-    if (!dir) {
-        if (fd >= 0)
-            ::close(fd);
-        return;
-    }
-    while (const dirent* entry = ::readdir(dir)) {
-        const long pid = TempFileOwner(entry->d_name);
-        if (pid > 0 && pid != long(::getpid()) && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
-            ::unlinkat(dstDirFd, entry->d_name, 0);
-    }
-    ::closedir(dir);
 }
 
 CopyOutcome FileCopier::commitNamed(int dstDirFd, const char* name, int failure, std::string& error)
@@ -258,67 +379,85 @@ CopyOutcome FileCopier::commitAnonymous(int fd, int dstDirFd, const char* name, 
 }
 
 CopyOutcome FileCopier::copyRegular(int srcDirFd, const char* name, int dstDirFd, bool exists, BackupProgress& progress,
-                                    std::string& error)
+                                    std::string& error, FinalTimes& times)
 {
     // O_NONBLOCK: should a fifo have taken the file's place, opening it must not hang.
-    const int in = ::openat(srcDirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (in < 0) {
+    const UniqueFd in(::openat(srcDirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (in.get() < 0) {
         error = SystemErrorText(errno);
         return CopyOutcome::Failed;
     }
     struct stat st { };
-    if (::fstat(in, &st) != 0) {
+    if (::fstat(in.get(), &st) != 0) {
         error = SystemErrorText(errno);
-        ::close(in);
         return CopyOutcome::Failed;
     }
     if (!S_ISREG(st.st_mode)) {
         error = KindDescription(KindOfMode(st.st_mode));
-        ::close(in);
         return CopyOutcome::Failed;
     }
 
     // A nameless file can take the source's permission bits at once: no
     // one can open it before it is complete.
     const mode_t mode = st.st_mode & 0777;
-    int out = -1;
-    const bool anonymous
-        = CanLinkAnonymous() && (out = ::openat(dstDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode)) >= 0;
+    UniqueFd out;
+    const bool anonymous = CanLinkAnonymous()
+        && (out.reset(::openat(dstDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode)), out.get() >= 0);
     if (!anonymous) {
         const int failure = createNamed(dstDirFd, [&](const char* temp) {
-            out = ::openat(dstDirFd, temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-            return out < 0 ? errno : 0;
+            out.reset(::openat(dstDirFd, temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            return out.get() < 0 ? errno : 0;
         });
         if (failure != 0) {
             error = SystemErrorText(failure);
-            ::close(in);
             return CopyOutcome::Failed;
         }
     }
 
     // Fewer blocks than the size needs: there are holes to keep.
     const bool sparse = (long long)st.st_blocks * 512 < (long long)st.st_size;
-    int failure = copyData(in, out, st.st_size, sparse, progress);
-    ::close(in);
+    int failure = copyData(in.get(), out.get(), st.st_size, sparse, progress);
     if (failure < 0) {
-        ::close(out);
+        out.reset();
         abandon();
         return CopyOutcome::Canceled;
     }
-    if (failure == 0 && !HasMode(out, mode) && ::fchmod(out, mode) != 0)
+
+    times.access = st.st_atim;
+    times.modification = st.st_mtim;
+    constexpr time_t earliest = std::numeric_limits<time_t>::min() + kProvisionalAge;
+    const timespec provisional[2]
+        = { st.st_atim, { std::max(st.st_mtim.tv_sec, earliest) - kProvisionalAge, st.st_mtim.tv_nsec } };
+    struct stat written { };
+    if (failure == 0 && ::futimens(out.get(), provisional) != 0)
         failure = errno;
-    const timespec times[2] = { st.st_atim, st.st_mtim };
-    if (failure == 0 && ::futimens(out, times) != 0)
+    // The umask or a default ACL may have taken bits away.
+    if (failure == 0 && ::fstat(out.get(), &written) != 0)
         failure = errno;
+    if (failure == 0 && (written.st_mode & 07777) != mode && ::fchmod(out.get(), mode) != 0)
+        failure = errno;
+    // A file system that cannot go back far enough (FAT before 1980): the
+    // data goes to the disk now and the copy takes its final times at once.
+    if (failure == 0 && written.st_mtim.tv_sec >= st.st_mtim.tv_sec) {
+        const timespec final[2] = { st.st_atim, st.st_mtim };
+        if (::fsync(out.get()) != 0 || ::futimens(out.get(), final) != 0)
+            failure = errno;
+    } else {
+        times.pending = failure == 0;
+    }
     if (anonymous) {
-        const CopyOutcome outcome = commitAnonymous(out, dstDirFd, name, exists, failure, error);
-        ::close(out);
+        const CopyOutcome outcome = commitAnonymous(out.get(), dstDirFd, name, exists, failure, error);
+        if (outcome != CopyOutcome::Copied)
+            times.pending = false;
         return outcome;
     }
     // Some file systems report write errors only here.
-    if (::close(out) != 0 && failure == 0 && errno != EINTR)
+    if (::close(out.release()) != 0 && failure == 0 && errno != EINTR)
         failure = errno;
-    return commitNamed(dstDirFd, name, failure, error);
+    const CopyOutcome outcome = commitNamed(dstDirFd, name, failure, error);
+    if (outcome != CopyOutcome::Copied)
+        times.pending = false;
+    return outcome;
 }
 
 int FileCopier::copyData(int in, int out, long long size, bool sparse, BackupProgress& progress)

@@ -4,6 +4,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <time.h>
 
 namespace sentrel {
 
@@ -15,13 +17,33 @@ EntryKind KindOfMode(unsigned mode);
 
 enum class CopyOutcome { Copied, Failed, Canceled };
 
+// The source's access and modification times, owed to a copy whose data
+// may not be on the disk yet.
+struct FinalTimes {
+    timespec access {};
+    timespec modification {};
+    bool pending = false;
+};
+
+// Removes the temporary files that exited or crashed copies left in the
+// directories listed in the journal (see FileCopier::setJournal), then
+// empties it but for the directories that could not be opened or still hold
+// a running process's file. Any other file stays as it is.
+void SweepTempJournal(const std::string& journalPath);
+
 // Copies single directory entries. The destination is never written in
 // place: the copy goes to a private temporary file, which takes the
 // destination's name once complete, so a failed, interrupted or canceled
 // copy leaves the previous backup as it was. Where the file system allows,
 // the temporary file has no name until then, so not even a crash can leave
 // it behind; elsewhere a named one is used, and those that crashed copies
-// left are removed when a later copy writes into the same directory.
+// left are removed when a later copy writes into the same directory, or by
+// SweepTempJournal.
+//
+// A copied file first gets a modification time well before its source's,
+// so that until its data is known to be on the disk, a power cut cannot
+// leave it looking up to date; the source's times are handed back to be
+// set once the file system has been written out.
 class FileCopier final {
 public:
     FileCopier();
@@ -34,19 +56,26 @@ public:
     // holes of a sparse file. Links are recreated, not followed. Between
     // chunks of a long file it yields and gives up when the schedule was
     // stopped. `exists` guesses whether the destination is there. On
-    // failure `error` holds the description.
+    // failure `error` holds the description. A copied regular file leaves
+    // its source's times in `times`; links and files on a file system that
+    // cannot hold an older time get theirs at once.
     CopyOutcome copy(int srcDirFd, const char* name, EntryKind kind, int dstDirFd, bool exists,
-                     BackupProgress& progress, std::string& error);
+                     BackupProgress& progress, std::string& error, FinalTimes& times);
 
-    // The next copies go to another directory.
-    void enterDirectory() { swept_ = false; }
+    // Before the first named temporary file in a directory, its path goes
+    // to the end of this file, so that one left by a crash can be found.
+    // Empty: none.
+    void setJournal(std::string path);
+
+    // The next copies go to the directory at `path`.
+    void enterDirectory(std::string_view path);
 
     // Removes the temporary file of a copy in hand.
     void abandon();
 
 private:
     CopyOutcome copyRegular(int srcDirFd, const char* name, int dstDirFd, bool exists, BackupProgress& progress,
-                            std::string& error);
+                            std::string& error, FinalTimes& times);
     CopyOutcome copyLink(int srcDirFd, const char* name, int dstDirFd, std::string& error);
     // 0 when done, -1 when canceled, else an errno value.
     int copyData(int in, int out, long long size, bool sparse, BackupProgress& progress);
@@ -54,7 +83,7 @@ private:
     void nextTempName();
     // A named temporary file: 0 or the errno.
     int createNamed(int dstDirFd, const std::function<int(const char*)>& create);
-    void sweepStale(int dstDirFd);
+    void journalDirectory();
     CopyOutcome commitNamed(int dstDirFd, const char* name, int failure, std::string& error);
     CopyOutcome commitAnonymous(int fd, int dstDirFd, const char* name, bool exists, int failure, std::string& error);
 
@@ -62,6 +91,10 @@ private:
     int tempDirFd_ = -1; // set while a named temporary file exists
     bool abandoned_ = false;
     bool swept_ = false;
+    bool journaled_ = false;
+    std::string directory_;
+    std::string journalPath_;
+    int journalFd_ = -1;
     unsigned long tempCounter_ = 0;
     std::size_t chunkBytes_;
     std::unique_ptr<char[]> buffer_;
