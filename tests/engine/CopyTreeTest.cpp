@@ -467,3 +467,86 @@ TEST_F(CopyTreeTest, AFolderThatCannotBeListedIsLogged)
 
 } // namespace
 } // namespace sentrel
+
+namespace sentrel {
+namespace {
+
+using namespace test;
+
+// Until the run knows the data is on the disk, "Old" must see a copy as out
+// of date, whatever the source's time, even at or before 1970.
+TEST_F(CopyTreeTest, CopiesLookOutOfDateUntilTheirFinalTimesAreApplied)
+{
+    const std::pair<const char*, std::int64_t> times[] = { { "/a", 1'000'000 }, { "/zero", 0 }, { "/old", -5000 } };
+    for (const auto& [name, mtime] : times) {
+        Put(name, name);
+        SetMtime(src + name, mtime);
+    }
+    ::symlink("a", (src + "/link").c_str());
+    SetMtime(src + "/link", 1234);
+    for (int pass = 0; pass < 2; ++pass) {
+        engine.CopyTree(src, dst, "Yes", "Old", src, *this);
+        for (const auto& [name, mtime] : times)
+            EXPECT_LE(Mtime(dst + name), mtime - 86400) << name;
+        // A link's times are its own metadata: they are set at once.
+        EXPECT_EQ(Mtime(dst + "/link"), 1234);
+        const std::int64_t provisional = Mtime(dst + "/a");
+        WriteFile(dst + "/a", "lost in a power cut");
+        SetMtime(dst + "/a", provisional);
+        engine.DiscardFinalTimes();
+    }
+    engine.CopyTree(src, dst, "Yes", "Old", src, *this);
+    ::unlink((dst + "/old").c_str());
+    EXPECT_EQ(engine.ApplyFinalTimes(), 1);
+    EXPECT_EQ(ReadFile(dst + "/a"), "/a");
+    EXPECT_EQ(Mtime(dst + "/a"), 1'000'000);
+    EXPECT_EQ(Mtime(dst + "/zero"), 0);
+    EXPECT_EQ(engine.ApplyFinalTimes(), 0);
+    EXPECT_TRUE(logs.empty());
+}
+
+TEST_F(CopyTreeTest, TemporaryFilesOfEndedProcessesAreSweptFromTheJournalsFoldersOnly)
+{
+    const std::string journal = dir / "journal";
+    engine.setTempJournal(journal);
+    Put("/sub/f", "new");
+    MakeDirs(dst + "/sub");
+    WriteFile(dst + "/sub/f", "old");
+    // Replacing a file takes a named temporary file, listed before it is made.
+    Run("All");
+    EXPECT_EQ(ReadFile(dst + "/sub/f"), "new");
+    EXPECT_EQ(ReadFile(journal), dst + "/sub/" + '\0');
+
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    const std::string dead = ".sentrel-" + std::to_string(child) + "-3.tmp";
+    const std::string alive = ".sentrel-" + std::to_string(::getppid()) + "-1.tmp";
+    MakeDirs(dst + "/other");
+    MakeDirs(dst + "/unlisted");
+    for (const std::string folder : { "/sub/", "/other/", "/unlisted/" }) {
+        for (const std::string& name : Names { dead, ".sentrel-x-1.tmp", "keep.tmp" })
+            WriteFile(dst + folder + name, "partial");
+    }
+    WriteFile(dst + "/other/" + alive, "in hand");
+    // Several copiers may list a folder; the last record may be cut short.
+    const std::string listed = dst + "/sub/" + '\0' + dst + "/other" + '\0' + dir / "gone" + '\0' + dst + "/sub/";
+    WriteFile(journal, listed);
+
+    SweepTempJournal(journal);
+    EXPECT_EQ(Listing(dst + "/sub"), (Names { ".sentrel-x-1.tmp", "f", "keep.tmp" }));
+    EXPECT_EQ(Listing(dst + "/other"), (Names { alive, ".sentrel-x-1.tmp", "keep.tmp" }));
+    EXPECT_EQ(Listing(dst + "/unlisted"), (Names { dead, ".sentrel-x-1.tmp", "keep.tmp" }));
+    // Kept: a folder a live process still has a file in, one not to be opened now.
+    EXPECT_EQ(ReadFile(journal), dst + "/other" + '\0' + dir / "gone" + '\0');
+
+    ::unlink((dst + "/other/" + alive).c_str());
+    MakeDirs(dir / "gone");
+    SweepTempJournal(journal);
+    EXPECT_EQ(ReadFile(journal), "");
+    SweepTempJournal(dir / "no journal");
+}
+
+} // namespace
+} // namespace sentrel
