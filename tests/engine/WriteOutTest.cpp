@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sys/mount.h>
 #include <thread>
@@ -52,6 +53,8 @@ TEST(WriteBehind, AWriteBackErrorMetWhileCopyingIsReportedByFinish)
     const std::string tiny = dir / "tiny";
     MakeDirs(tiny);
     ASSERT_EQ(::mount("tmpfs", tiny.c_str(), "tmpfs", 0, "size=12m"), 0);
+    const std::unique_ptr<const char, void (*)(const char*)> unmount(
+        tiny.c_str(), [](const char* path) { ::umount2(path, MNT_DETACH); });
     {
         LoopMount disk(tiny + "/image", dir / "mnt", "ext4", 64, { "-b", "4096", "-E", "nodiscard" });
         ASSERT_TRUE(disk.error().empty()) << disk.error();
@@ -66,7 +69,6 @@ TEST(WriteBehind, AWriteBackErrorMetWhileCopyingIsReportedByFinish)
         const int error = writeBehind.finish();
         EXPECT_NE(error, 0) << "the late descriptor saw " << lateError;
     }
-    ::umount2(tiny.c_str(), MNT_DETACH);
 }
 
 enum class Cut { AfterCopy, AfterWriteOut, AfterFinalTimes };

@@ -88,7 +88,9 @@ LoopMount::LoopMount(const std::string& image, const std::string& mountPoint, st
 
 LoopMount::~LoopMount()
 {
-    if (mounted_)
+    // A lazy unmount only when the plain one fails: the device must be
+    // free to detach.
+    if (mounted_ && ::umount(mountPoint_.c_str()) != 0)
         ::umount2(mountPoint_.c_str(), MNT_DETACH);
     detach();
 }
