@@ -1,44 +1,93 @@
 #include "base/BackgroundJob.h"
 
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <system_error>
+#include <thread>
+#include <utility>
 
 namespace sentrel {
 
-BackgroundJob::BackgroundJob(const std::function<void()>& work)
+struct BackgroundJob::State {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    std::exception_ptr error; // handed over once
+};
+
+BackgroundJob::BackgroundJob(std::function<void()> work)
+    : state_(std::make_shared<State>())
 {
+    const auto run = [](State& state, const std::function<void()>& work) {
+        std::exception_ptr error;
+        try {
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        const std::lock_guard lock(state.mutex);
+        state.error = error;
+        state.done = true;
+        state.ended.notify_all();
+    };
     try {
-        done_ = std::async(std::launch::async, work);
+        // Detached: a thread stuck in the kernel must not hold up the one
+        // that gave it up, nor the end of the process.
+        std::thread([state = state_, work, run] { run(*state, work); }).detach();
     } catch (const std::system_error&) {
-        work();
+        run(*state_, work);
     }
 }
 
-void BackgroundJob::waitTurning(const std::function<void()>& turn, std::chrono::milliseconds interval)
+BackgroundJob::~BackgroundJob()
 {
-    bool done = false;
-    do {
-        // Not valid: the work was done here, or a turn waited for its end.
-        done = !done_.valid() || done_.wait_for(interval) == std::future_status::ready;
-        if (turn)
-            turn();
-    } while (!done);
-    finish();
+    if (givenUp_)
+        return;
+    std::unique_lock lock(state_->mutex);
+    state_->ended.wait(lock, [this] { return state_->done; });
+}
+
+bool BackgroundJob::ready(std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(state_->mutex);
+    return state_->ended.wait_for(lock, limit, [this] { return state_->done; });
+}
+
+void BackgroundJob::rethrow()
+{
+    std::exception_ptr error;
+    {
+        const std::lock_guard lock(state_->mutex);
+        error = std::exchange(state_->error, nullptr);
+    }
+    // What the work threw is thrown here, where it would have been had the
+    // work been done on this thread.
+    if (error)
+        std::rethrow_exception(error);
+}
+
+bool BackgroundJob::waitTurning(const std::function<bool()>& turn, std::chrono::milliseconds interval)
+{
+    for (;;) {
+        const bool done = !givenUp_ && ready(interval);
+        if (turn && !turn())
+            giveUp();
+        if (done) {
+            rethrow();
+            return true;
+        }
+        if (givenUp_)
+            return false;
+    }
 }
 
 bool BackgroundJob::waitFor(std::chrono::milliseconds limit)
 {
-    if (done_.valid() && done_.wait_for(limit) != std::future_status::ready)
+    if (givenUp_ || !ready(limit))
         return false;
-    finish();
+    rethrow();
     return true;
-}
-
-void BackgroundJob::finish()
-{
-    // What the work threw is thrown here, where it would have been had the
-    // work been done on this thread.
-    if (done_.valid())
-        done_.get();
 }
 
 } // namespace sentrel

@@ -2,31 +2,44 @@
 
 #include <chrono>
 #include <functional>
-#include <future>
+#include <memory>
 
 namespace sentrel {
 
 // Work done on a thread of its own while the thread that started it keeps
 // turning its event loop, so that no slow system call can freeze a window.
+// A job stuck in the kernel (a hung network share) can be given up: its
+// thread then goes on alone, so the work must own everything it touches.
 class BackgroundJob final {
 public:
     // Starts the work; when no thread is to be had, it is done here and now.
-    // Ending waits for the work.
-    explicit BackgroundJob(const std::function<void()>& work);
+    explicit BackgroundJob(std::function<void()> work);
+    // Waits for the work, unless it was given up.
+    ~BackgroundJob();
+    BackgroundJob(const BackgroundJob&) = delete;
+    BackgroundJob& operator=(const BackgroundJob&) = delete;
 
     // Calls `turn` every `interval` until the work is done, and once more
-    // after that, so a turn always sees the work's end.
-    void waitTurning(const std::function<void()>& turn, std::chrono::milliseconds interval);
+    // after that, so a turn always sees the work's end. A turn that returns
+    // false gives the work up. True when the work is done.
+    bool waitTurning(const std::function<bool()>& turn, std::chrono::milliseconds interval);
 
     // Waits for the work without turning, at most `limit`; also from inside
     // a turn. False when the work goes on. Either wait throws what the work
     // threw, the first time.
     bool waitFor(std::chrono::milliseconds limit);
 
-private:
-    void finish();
+    // Stops waiting for the work for good.
+    void giveUp() { givenUp_ = true; }
+    bool givenUp() const { return givenUp_; }
 
-    std::future<void> done_; // not valid once the work's end was seen
+private:
+    struct State;
+    bool ready(std::chrono::milliseconds limit);
+    void rethrow();
+
+    std::shared_ptr<State> state_;
+    bool givenUp_ = false;
 };
 
 } // namespace sentrel

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <gtest/gtest.h>
+#include <memory>
 #include <stdexcept>
+#include <thread>
 
 namespace sentrel {
 namespace {
@@ -25,6 +27,7 @@ TEST(BackgroundJob, TurnsWhileTheWorkRunsAndOnceAfterItsEnd)
             if (++turns == 3)
                 release = true;
             lastTurnSawTheEnd = ended;
+            return true;
         },
         1ms);
     EXPECT_GE(turns, 4);
@@ -46,12 +49,35 @@ TEST(BackgroundJob, AWaitInsideATurnEndsTheTurningAndWhatTheWorkThrewReachesTheW
                 release = true;
                 EXPECT_TRUE(job.waitFor(10s));
             }
+            return true;
         },
         1ms);
     EXPECT_EQ(turns, 2);
 
     BackgroundJob failing([] { throw std::runtime_error("out of memory"); });
     EXPECT_THROW(failing.waitTurning({}, 1ms), std::runtime_error);
+}
+
+TEST(BackgroundJob, AJobGivenUpGoesOnAloneWithWhatItOwns)
+{
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    {
+        BackgroundJob job([release, ended] {
+            while (!*release)
+                std::this_thread::sleep_for(1ms);
+            *ended = true;
+        });
+        int turns = 0;
+        EXPECT_FALSE(job.waitTurning([&] { return ++turns < 3; }, 1ms));
+        EXPECT_EQ(turns, 3);
+        EXPECT_FALSE(job.waitFor(0ms));
+    } // no wait here
+    EXPECT_FALSE(*ended);
+    *release = true;
+    for (int i = 0; i < 5000 && !*ended; ++i)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_TRUE(*ended);
 }
 
 } // namespace
