@@ -1,0 +1,33 @@
+#pragma once
+
+#include "base/TextFile.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sentrel {
+
+// What the program keeps about each project beside the user's list: where
+// its destination lived at its last good run and the like. One line a value,
+// "name|key|value"; a name holds no "|", a value may.
+class ProjectState final {
+public:
+    // A missing or unreadable file leaves the state empty.
+    void Load(const std::string& path);
+    // Replaces the file it was loaded from.
+    WriteError Save() const;
+    const std::string& path() const { return path_; }
+
+    std::optional<std::string> get(std::string_view project, std::string_view key) const;
+    void set(const std::string& project, const std::string& key, std::string value);
+    void rename(const std::string& from, const std::string& to);
+    void remove(const std::string& project);
+
+private:
+    std::string path_;
+    std::map<std::string, std::map<std::string, std::string, std::less<>>, std::less<>> values_;
+};
+
+} // namespace sentrel

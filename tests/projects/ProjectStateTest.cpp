@@ -1,0 +1,60 @@
+#include "projects/ProjectState.h"
+
+#include "base/FileSystem.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace sentrel {
+namespace {
+
+using namespace test;
+
+TEST(ProjectState, KeepsValuesAcrossASaveAndFollowsRenamesAndRemovals)
+{
+    TempDir dir;
+    const std::string file = dir / "Sentrel.state";
+    ProjectState state;
+    state.Load(file);
+    EXPECT_FALSE(state.get("Mail", "DestinationMount"));
+    state.set("Mail", "DestinationMount", "/media/me/USB|2"); // a value may hold the separator
+    state.set("Photos", "Destination", "/mnt/backup");
+    ASSERT_FALSE(state.Save());
+    EXPECT_EQ(ReadFile(file), "Mail|DestinationMount|/media/me/USB|2\r\nPhotos|Destination|/mnt/backup\r\n");
+
+    ProjectState again;
+    again.Load(file);
+    EXPECT_EQ(again.get("Mail", "DestinationMount"), "/media/me/USB|2");
+    again.rename("Mail", "Post");
+    again.rename("Photos", "Photos");
+    EXPECT_FALSE(again.get("Mail", "DestinationMount"));
+    EXPECT_EQ(again.get("Post", "DestinationMount"), "/media/me/USB|2");
+    EXPECT_EQ(again.get("Photos", "Destination"), "/mnt/backup");
+    again.remove("Post");
+    EXPECT_FALSE(again.get("Post", "DestinationMount"));
+}
+
+TEST(ProjectState, AnUnwritableFileIsReportedAndAMalformedOneIsPassedOver)
+{
+    TempDir dir;
+    WriteFile(dir / "Sentrel.state", "no separator\r\nonly|one\nMail|Key|value\n");
+    ProjectState state;
+    state.Load(dir / "Sentrel.state");
+    EXPECT_EQ(state.get("Mail", "Key"), "value");
+    state.Load(dir / "missing/Sentrel.state");
+    EXPECT_FALSE(state.get("Mail", "Key"));
+    EXPECT_TRUE(state.Save().has_value());
+}
+
+TEST(MountPointOf, FindsTheMountOfAPathOrOfItsNearestExistingParent)
+{
+    EXPECT_EQ(MountPointOf("/"), "/");
+    EXPECT_EQ(MountPointOf("/proc/self/"), "/proc");
+    // Not there: a drive that is not mounted shows as the disk below it.
+    EXPECT_EQ(MountPointOf("/proc/no/such/folder"), "/proc");
+    TempDir dir;
+    EXPECT_EQ(MountPointOf(dir / "missing/deeper"), MountPointOf(dir.path()));
+}
+
+} // namespace
+} // namespace sentrel
