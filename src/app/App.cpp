@@ -1,5 +1,6 @@
 #include "app/App.h"
 
+#include "base/BackgroundJob.h"
 #include "projects/ProjectListFile.h"
 #include "scheduler/TodayTasks.h"
 #include "shell/LogFile.h"
@@ -25,7 +26,7 @@ App::App(Services services, AppPaths paths)
     , log_(s_.clock)
     , balloons_(s_.tray, options_)
     , backupRun_(BackupRun::Context { projects_, tasks_, log_, balloons_, s_.sound, options_, state_, ignoreList_,
-                                      s_.clock, s_.yield, s_.decimalSeparator })
+                                      s_.clock, s_.yield, s_.decimalSeparator, paths_.TempJournal, &projectState_ })
     , scheduler_(tasks_, projects_, log_, balloons_, state_, s_.clock, backupRun_)
     , trayCommands_(state_, s_.tray)
     , updateReminder_(s_.settings, s_.clock, s_.dialogs, s_.urls, state_, s_.pages, s_.localeDate)
@@ -45,11 +46,18 @@ void App::Startup(std::string_view commandLine)
     Step([&] { state_.TodayDayOfMonth = s_.clock.now().day; });
     Step([&] { ::mkdir(paths_.LogDir.c_str(), 0777); });
     Step([&] {
+        // Temporary files that an exit or a crash left in destinations, on a
+        // thread of its own: a destination may be a share that hangs.
+        BackgroundJob sweep([journal = paths_.TempJournal] { SweepTempJournal(journal); });
+        sweep.giveUp();
+    });
+    Step([&] {
         std::string error;
         LoadProjectList(paths_.ProjectFile, projects_, &error);
         if (!error.empty())
             log_.AddLog(kProgramName, "Can not read " + paths_.ProjectFile + ", " + error);
     });
+    Step([&] { projectState_.Load(paths_.StateFile); });
     Step([&] {
         std::string error;
         ignoreList_.LoadIgnoreList(paths_.IgnoreFile, &error);

@@ -13,6 +13,7 @@
 #include "platform/Sound.h"
 #include "platform/Tray.h"
 #include "platform/UrlOpener.h"
+#include "projects/ProjectState.h"
 #include "projects/ProjectTable.h"
 #include "scheduler/Scheduler.h"
 #include "scheduler/TaskList.h"
@@ -71,6 +72,7 @@ public:
     AppState& state() { return state_; }
     Options& options() { return options_; }
     ProjectTable& projects() { return projects_; }
+    ProjectState& projectState() { return projectState_; }
     TaskList& tasks() { return tasks_; }
     ActivityLog& log() { return log_; }
     IgnoreList& ignoreList() { return ignoreList_; }
@@ -87,6 +89,7 @@ private:
     AppState state_;
     Options options_;
     ProjectTable projects_;
+    ProjectState projectState_;
     TaskList tasks_;
     ActivityLog log_;
     IgnoreList ignoreList_;

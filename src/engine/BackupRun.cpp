@@ -1,13 +1,16 @@
 #include "engine/BackupRun.h"
 
 #include "base/BackgroundJob.h"
+#include "base/FileSystem.h"
 #include "base/TextFile.h"
 #include "engine/WriteBehind.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <fcntl.h>
+#include <new>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -19,9 +22,20 @@ namespace sentrel {
 namespace {
 constexpr std::string_view kTargetMissing = "Backup failed: target backup directory or disk not found.";
 constexpr std::string_view kSourceMissing = "Backup failed: source directory not found.";
+constexpr std::string_view kTargetMissingWarning = "Warning: target backup directory or disk not found:";
+constexpr std::string_view kSourceMissingWarning = "Warning: source directory not found:";
+
+constexpr auto kTurnInterval = std::chrono::milliseconds(10);
+constexpr int kCopyNice = 10;
+constexpr auto kAbandonWait = std::chrono::seconds(3);
+constexpr auto kStopPatience = std::chrono::milliseconds(2500);
+// A share that takes longer than this to answer whether a folder is there
+// is taken as not there; a sleeping disk wakes well within it.
+constexpr auto kCheckPatience = std::chrono::seconds(20);
+constexpr auto kNoLimit = std::chrono::milliseconds::max();
 
 // By stat alone: the current directory is the whole process's.
-bool DirExists(const std::string& path)
+bool IsDirectory(const std::string& path)
 {
     struct stat st { };
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -38,23 +52,13 @@ void MakeDestinationRoot(const std::string& destination, const std::string& sour
         ::chmod(destination.c_str(), mode);
 }
 
-constexpr auto kTurnInterval = std::chrono::milliseconds(10);
-constexpr int kCopyNice = 10;
-constexpr auto kAbandonWait = std::chrono::seconds(3);
-
-// Writes out everything cached for the destination's file system, so a
-// run that reports success has its copies on the disk. 0 or the errno.
-int SyncFileSystem(const std::string& path)
+std::string Plural(int count, std::string_view one)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const int error = ::syncfs(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return error;
+    return std::to_string(count) + " " + std::string(one) + (count == 1 ? "" : "s");
 }
 
-// Takes the engine's reports to the task row, wherever it is now.
+// Takes the engine's reports to the task row, wherever it is now, and
+// counts the failures it logs.
 class RowProgress final : public BackupProgress {
 public:
     RowProgress(const BackupRun::Context& c, TaskId row, const std::string& projectName)
@@ -66,22 +70,82 @@ public:
 
     void setTag(std::string_view path) override { c_.tasks.setTag(row_, path); }
     void setStatus(std::string_view text) override { c_.tasks.setStatus(row_, text); }
-    void log(std::string_view detail) override { c_.log.AddLog(projectName_, detail); }
+    void log(std::string_view detail) override
+    {
+        ++errors;
+        c_.log.AddLog(projectName_, detail);
+    }
     void yield() override { }
-    bool running() const override { return c_.state.ScheduleRunning; }
+    bool running() const override { return true; }
+
+    int errors = 0;
 
 private:
     const BackupRun::Context& c_;
     TaskId row_;
     const std::string& projectName_;
 };
+
+// What the copy thread found, read once it is done.
+struct CopyResult {
+    int writeError = 0;
+    bool destinationGone = false;
+};
+
+// Whether the path still leads to the directory that was opened: a disk
+// pulled and another put in its place is not where the copies went.
+bool SameDirectory(int fd, const std::string& path)
+{
+    struct stat opened {
+    }, now {};
+    return fd >= 0 && ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &now) == 0 && opened.st_dev == now.st_dev
+        && opened.st_ino == now.st_ino;
+}
+
+// What the checks have reached, read also while they hang.
+struct CheckResult {
+    std::string mountPoint; // read once they are done
+    std::atomic<bool> otherDisk = false;
+    std::atomic<bool> destinationChecked = false;
+    std::atomic<bool> destinationThere = false;
+    std::atomic<bool> sourceThere = false;
+};
+
+std::string DescribeException(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(std::move(error));
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
 } // namespace
+
+// What a run's thread uses. It is shared with that thread, so a copy
+// given up in a system call keeps its engine while a new run gets another.
+struct BackupRun::Worker {
+    Worker(const Clock& clock, std::string decimalSeparator)
+        : engine(clock, ignore, std::move(decimalSeparator))
+    {
+    }
+    IgnoreMatcher ignore; // the list as the run started
+    BackupEngine engine;
+    ProgressRelay relay;
+};
 
 BackupRun::BackupRun(Context context)
     : c_(std::move(context))
-    , engine_(c_.clock, ignore_, c_.decimalSeparator)
+    , worker_(std::make_shared<Worker>(c_.clock, c_.decimalSeparator))
+    , stopPatience_(kStopPatience)
+    , checkPatience_(kCheckPatience)
 {
 }
+
+BackupRun::~BackupRun() = default;
 
 unsigned BackupRun::CopyThreads()
 {
@@ -91,25 +155,75 @@ unsigned BackupRun::CopyThreads()
     return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
 }
 
-void BackupRun::runBeside(const std::function<void()>& work, BackupProgress& row)
+void BackupRun::setPatience(std::chrono::milliseconds afterStop, std::chrono::milliseconds forChecks)
 {
-    relay_.setRunning(c_.state.ScheduleRunning && !abandoned_);
-    BackgroundJob job(work);
+    stopPatience_ = afterStop;
+    checkPatience_ = forChecks;
+}
+
+bool BackupRun::stopSeen()
+{
+    // Once seen, a Start pressed while the run winds down changes nothing.
+    stopped_ = stopped_ || abandoned_ || !c_.state.ScheduleRunning;
+    return stopped_;
+}
+
+bool BackupRun::runBeside(std::function<void(Worker&)> work, BackupProgress& row, std::chrono::milliseconds limit)
+{
+    const std::shared_ptr<Worker> worker = worker_;
+    worker->relay.setRunning(!stopSeen());
+    BackgroundJob job([worker, work = std::move(work)] { work(*worker); });
     job_ = &job;
-    job.waitTurning(
-        [&] {
-            relay_.deliverTo(row);
-            if (c_.yield)
-                c_.yield();
-            // A stop handled in the turn reaches the engine before its next file.
-            relay_.setRunning(c_.state.ScheduleRunning && !abandoned_);
-        },
-        kTurnInterval);
+    const auto started = std::chrono::steady_clock::now();
+    std::optional<std::chrono::steady_clock::time_point> stoppedAt;
+    const auto turn = [&] {
+        worker->relay.deliverTo(row);
+        if (c_.yield)
+            c_.yield();
+        const auto now = std::chrono::steady_clock::now();
+        if (stopSeen()) {
+            // A stop reaches the engine before its next file.
+            worker->relay.setRunning(false);
+            if (!stoppedAt)
+                stoppedAt = now;
+        }
+        return !(stoppedAt && now - *stoppedAt > stopPatience_)
+            && std::chrono::duration_cast<std::chrono::milliseconds>(now - started) <= limit;
+    };
+    bool done = false;
+    try {
+        done = job.waitTurning(turn, kTurnInterval);
+    } catch (...) {
+        job_ = nullptr;
+        worker->relay.deliverTo(row);
+        throw;
+    }
     job_ = nullptr;
-    relay_.deliverTo(row);
+    if (!done) {
+        // It goes on alone, told to stop; the next run gets an engine of
+        // its own.
+        worker->relay.setRunning(false);
+        worker_ = std::make_shared<Worker>(c_.clock, c_.decimalSeparator);
+        return false;
+    }
+    worker->relay.deliverTo(row);
+    return true;
 }
 
 void BackupRun::RunBackupTask(TaskId row, const std::string& projectName)
+{
+    stopped_ = false;
+    try {
+        run(row, projectName);
+    } catch (...) {
+        // Whatever broke, the row gets an outcome and the next one runs.
+        const std::string cause = DescribeException(std::current_exception());
+        fail(row, projectName, { "Backup failed: " + cause + ".", "Warning: the backup stopped on an error:", cause },
+             true);
+    }
+}
+
+void BackupRun::run(TaskId row, const std::string& projectName)
 {
     // Copies: the project table may change while the event loop turns.
     std::string source, destination, includeSubdir, overwriteOption;
@@ -119,69 +233,154 @@ void BackupRun::RunBackupTask(TaskId row, const std::string& projectName)
         includeSubdir = project->IncludeSubdir;
         overwriteOption = project->OverwriteOption;
     }
+    RowProgress progress(c_, row, projectName);
 
-    const auto fail = [&](std::string_view detail, std::string_view warning, const std::string& path) {
-        c_.log.AddLog(projectName, detail);
-        c_.balloons.TrayBalloon(projectName + " - Backup failed\r\n" + std::string(warning) + "\r\n" + path, kAppTitle,
-                                BalloonIcon::Error);
-        c_.tasks.setStatus(row, detail);
-        c_.tasks.setImage(row, TaskImage::Failed);
-        c_.sound.playExclamation();
-    };
-
-    if (!DirExists(destination)) {
-        MakeDestinationRoot(destination, source);
-        if (!DirExists(destination))
-            return fail(kTargetMissing, "Warning: target backup directory or disk not found:", destination);
-    }
-    if (!DirExists(source))
-        return fail(kSourceMissing, "Warning: source directory not found:", source);
+    const auto checks = std::make_shared<CheckResult>();
+    const bool answered = runBeside(
+        [checks, source, destination, knownMount = knownMountPoint(projectName, destination)](Worker&) {
+            // A drive that is not mounted leaves its mount folder, or the
+            // folder it lives in, on the disk below: no backup goes there.
+            checks->mountPoint = MountPointOf(destination);
+            if (knownMount && checks->mountPoint != *knownMount) {
+                checks->otherDisk = true;
+                checks->destinationChecked = true;
+                return;
+            }
+            if (!IsDirectory(destination))
+                MakeDestinationRoot(destination, source);
+            checks->destinationThere = IsDirectory(destination);
+            checks->destinationChecked = true;
+            if (checks->destinationThere)
+                checks->sourceThere = IsDirectory(source);
+        },
+        progress, checkPatience_);
+    if (!answered && stopped_)
+        return report(row, projectName, Outcome::Canceled, 0);
+    if (!checks->destinationThere)
+        return fail(row, projectName, { std::string(kTargetMissing), std::string(kTargetMissingWarning), destination },
+                    false);
+    const std::string mountPoint = checks->mountPoint;
+    if (!checks->sourceThere)
+        return fail(row, projectName, { std::string(kSourceMissing), std::string(kSourceMissingWarning), source },
+                    false);
 
     c_.log.AddLog(projectName, "Start backup");
-    ignore_ = c_.ignoreList.matcher();
-    engine_.FilesTotal = 0;
-    engine_.FilesDone = 0;
-    RowProgress progress(c_, row, projectName);
-    runBeside(
-        [&] {
+    worker_->ignore = c_.ignoreList.matcher();
+    const auto result = std::make_shared<CopyResult>();
+    const bool done = runBeside(
+        [result, source, destination, includeSubdir, overwriteOption, journal = c_.tempJournal,
+         threads = CopyThreads()](Worker& w) {
             // The copy gives way to the window and to the user's other
             // programs; the threads it starts inherit that.
             ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), kCopyNice);
-            engine_.setCopyThreads(CopyThreads());
-            // Made and ended on the job's thread: ending waits for a write-out.
+            BackupEngine& engine = w.engine;
+            engine.setCopyThreads(threads);
+            engine.setTempJournal(journal);
+            if (!journal.empty())
+                SweepTempJournal(journal);
+            engine.FilesTotal = 0;
+            engine.FilesDone = 0;
+            // Opened before the first copy, so no write-back error of the
+            // run escapes them.
+            const int rootFd = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             WriteBehind writeBehind(destination);
-            engine_.CountFiles(source, includeSubdir, destination, relay_);
-            engine_.CopyTree(source, destination, includeSubdir, overwriteOption, source, relay_);
+            engine.CountFiles(source, includeSubdir, destination, w.relay);
+            engine.CopyTree(source, destination, includeSubdir, overwriteOption, source, w.relay);
+            if (!w.relay.running()) {
+                // Copies left with their provisional times are copied again.
+                engine.DiscardFinalTimes();
+            } else if ((result->writeError = writeBehind.finish()) != 0) {
+                engine.DiscardFinalTimes();
+            } else if (!SameDirectory(rootFd, destination)) {
+                result->destinationGone = true;
+                engine.DiscardFinalTimes();
+            } else {
+                // The data is on the disk: now the copies may look up to date.
+                engine.ApplyFinalTimes();
+                result->writeError = writeBehind.finish();
+            }
+            if (rootFd >= 0)
+                ::close(rootFd);
         },
-        progress);
+        progress, kNoLimit);
 
-    const bool finished = c_.state.ScheduleRunning && !abandoned_;
-    if (finished) {
-        int error = 0;
-        runBeside([&] { error = SyncFileSystem(destination); }, progress);
-        if (error != 0)
-            c_.log.AddLog(projectName, "Can not write " + destination + ", " + SystemErrorText(error));
+    if (done && result->destinationGone)
+        return fail(row, projectName, { std::string(kTargetMissing), std::string(kTargetMissingWarning), destination },
+                    true);
+    if (done && result->writeError != 0) {
+        const std::string reason = SystemErrorText(result->writeError);
+        return fail(row, projectName,
+                    { "Backup failed: target backup directory or disk can not be written, " + reason + ".",
+                      "Warning: target backup directory or disk can not be written:", destination },
+                    true);
     }
-    c_.tasks.setStatus(row, finished ? "Backup finished." : "Backup canceled.");
+    const Outcome outcome = stopSeen() || !done ? Outcome::Canceled : Outcome::Finished;
+    if (outcome == Outcome::Finished)
+        rememberMountPoint(projectName, destination, mountPoint);
+    report(row, projectName, outcome, progress.errors);
+}
+
+std::optional<std::string> BackupRun::knownMountPoint(const std::string& projectName,
+                                                      const std::string& destination) const
+{
+    // Only for the destination it was seen with: a new one may be anywhere.
+    if (!c_.projectState || c_.projectState->get(projectName, "Destination") != destination)
+        return std::nullopt;
+    return c_.projectState->get(projectName, "DestinationMount");
+}
+
+void BackupRun::rememberMountPoint(const std::string& projectName, const std::string& destination,
+                                   const std::string& mountPoint)
+{
+    if (!c_.projectState || mountPoint.empty() || knownMountPoint(projectName, destination) == mountPoint)
+        return;
+    c_.projectState->set(projectName, "Destination", destination);
+    c_.projectState->set(projectName, "DestinationMount", mountPoint);
+    if (const WriteError error = c_.projectState->Save())
+        c_.log.AddLog(kProgramName, "Can not write " + c_.projectState->path() + ", " + *error);
+}
+
+void BackupRun::report(TaskId row, const std::string& projectName, Outcome outcome, int errors)
+{
+    const bool finished = outcome == Outcome::Finished;
+    std::string text = finished ? "Backup finished" : "Backup canceled";
+    if (finished && errors > 0)
+        text += " with " + Plural(errors, "error");
+    c_.tasks.setStatus(row, text + ".");
     c_.tasks.setCurrentFile(row, "");
     c_.tasks.setImage(row, finished ? TaskImage::Finished : TaskImage::Failed);
-    c_.log.AddLog(projectName, finished ? "Backup finished" : "Backup canceled");
-    c_.balloons.TrayBalloon(projectName + (finished ? " - Backup finished" : " - Backup canceled"), kAppTitle,
-                            BalloonIcon::Information);
+    c_.log.AddLog(projectName, text);
+    c_.balloons.TrayBalloon(projectName + " - " + text, kAppTitle,
+                            finished && errors > 0 ? BalloonIcon::Warning : BalloonIcon::Information);
     c_.tasks.setTag(row, kTagFinished);
     if (c_.options.playSound)
         c_.sound.playExclamation();
+}
+
+void BackupRun::fail(TaskId row, const std::string& projectName, const Failure& failure, bool started)
+{
+    c_.log.AddLog(projectName, failure.detail);
+    c_.balloons.TrayBalloon(projectName + " - Backup failed\r\n" + failure.warning + "\r\n" + failure.path, kAppTitle,
+                            BalloonIcon::Error);
+    c_.tasks.setStatus(row, failure.detail);
+    c_.tasks.setImage(row, TaskImage::Failed);
+    if (started) {
+        // The row must not look as if it were still copying.
+        c_.tasks.setCurrentFile(row, "");
+        c_.tasks.setTag(row, kTagFinished);
+    }
+    c_.sound.playExclamation();
 }
 
 void BackupRun::abandon()
 {
     // For good: the program is ending.
     abandoned_ = true;
-    relay_.setRunning(false);
+    worker_->relay.setRunning(false);
     // A copy stuck in a system call (a network share gone) must not keep
     // the program from ending; a nameless partial copy ends with it.
     if (!job_ || job_->waitFor(kAbandonWait))
-        engine_.abandon();
+        worker_->engine.abandon();
 }
 
 } // namespace sentrel

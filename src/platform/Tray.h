@@ -4,7 +4,7 @@
 
 namespace sentrel {
 
-enum class BalloonIcon { Information = 1, Error = 3 };
+enum class BalloonIcon { Information = 1, Warning = 2, Error = 3 };
 
 // The program's icon in the notification area.
 class Tray {

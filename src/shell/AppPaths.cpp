@@ -39,6 +39,8 @@ AppPaths MakeAppPaths(std::string dataDir)
     paths.LogDir = paths.AppDir + "Log/";
     paths.ProjectFile = paths.AppDir + "Sentrel.prj";
     paths.IgnoreFile = paths.AppDir + "Ignore.ini";
+    paths.StateFile = paths.AppDir + "Sentrel.state";
+    paths.TempJournal = paths.AppDir + "Temporary.lst";
     return paths;
 }
 

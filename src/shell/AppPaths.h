@@ -10,6 +10,8 @@ struct AppPaths {
     std::string LogDir; // AppDir + "Log/"
     std::string ProjectFile; // AppDir + "Sentrel.prj"
     std::string IgnoreFile; // AppDir + "Ignore.ini"
+    std::string StateFile; // AppDir + "Sentrel.state": what the program keeps about each project
+    std::string TempJournal; // AppDir + "Temporary.lst": folders that may hold a copy's temporary file
 };
 
 struct DataDirInputs {

@@ -1,5 +1,6 @@
 #include "engine/BackupRun.h"
 
+#include "base/FileSystem.h"
 #include "engine/IgnoreList.h"
 #include "support/FakeClock.h"
 #include "support/Fakes.h"
@@ -18,6 +19,8 @@ using namespace test;
 
 class BackupRunTest : public ::testing::Test {
 protected:
+    BackupRunTest() { projectState.Load(dir / "Sentrel.state"); }
+
     // Runs the project from a row as the backup timer hands it over. Gives the row's status, image, tag
     // and current file, then the log details and balloons of the run.
     std::string Run(const std::string& destination, const std::string& name = "Mail")
@@ -67,8 +70,20 @@ protected:
     Balloons balloons { tray, options };
     IgnoreList ignoreList;
     std::function<void()> onYield = [] {};
-    BackupRun run { BackupRun::Context { projects, tasks, log, balloons, sound, options, state, ignoreList, clock,
-                                         [this] { onYield(); }, "." } };
+    ProjectState projectState;
+    BackupRun run { BackupRun::Context { projects,
+                                         tasks,
+                                         log,
+                                         balloons,
+                                         sound,
+                                         options,
+                                         state,
+                                         ignoreList,
+                                         clock,
+                                         [this] { onYield(); },
+                                         ".",
+                                         {},
+                                         &projectState } };
 };
 
 TEST_F(BackupRunTest, AFinishedOrCanceledRunReportsInTheRowLogAndBalloon)
@@ -150,18 +165,116 @@ TEST_F(BackupRunTest, ANewDestinationIsAsPrivateAsItsSource)
     EXPECT_EQ(Mode(backup), 0750u);
 }
 
-TEST_F(BackupRunTest, ADestinationThatCannotBeWrittenOutIsLoggedBeforeTheEnd)
+TEST_F(BackupRunTest, ADestinationThatIsPulledDuringTheRunEndsItFailed)
+{
+    SlowSource(200);
+    // The disk is pulled once a file is copied; another folder takes its place.
+    onYield = [&] {
+        if (Exists(backup + "/file0")) {
+            ::rename(backup.c_str(), (dir / "pulled").c_str());
+            MakeDirs(backup);
+        }
+    };
+    EXPECT_EQ(
+        Run(backup),
+        "Backup failed: target backup directory or disk not found.|4|Finished||Start backup|Backup failed: target "
+        "backup directory or disk not found.|Mail - Backup failed\r\nWarning: target backup directory or disk "
+        "not found:\r\n"
+            + backup + "|Sentrel|3");
+}
+
+TEST_F(BackupRunTest, FilesThatFailAreCountedInTheRowTheLogAndAWarningBalloon)
 {
     MakeDirs(source);
     WriteFile(source + "/file.txt", "content");
-    // The disk is pulled once the file is copied.
-    onYield = [&] {
-        if (Exists(backup + "/file.txt"))
-            ::rename(backup.c_str(), (dir / "pulled").c_str());
-    };
+    ASSERT_EQ(::mkfifo((source + "/pipe").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((source + "/pipe2").c_str(), 0600), 0);
     EXPECT_EQ(Run(backup),
-              "Backup finished.|3|Finished||Start backup|Can not write " + backup
-                  + ", No such file or directory|Backup finished|Mail - Backup finished|Sentrel|1");
+              "Backup finished with 2 errors.|3|Finished||Start backup|Can not create " + backup
+                  + "/pipe, Not a regular file (named pipe)|Can not create " + backup
+                  + "/pipe2, Not a regular file (named pipe)|Backup finished with 2 errors|Mail - Backup finished with "
+                    "2 errors|Sentrel|2");
+    ::unlink((source + "/pipe2").c_str());
+    EXPECT_TRUE(Run(backup).starts_with("Backup finished with 1 error.|3|Finished|"));
+}
+
+TEST_F(BackupRunTest, AStartPressedWhileAStoppedRunWindsDownLeavesItCanceled)
+{
+    SlowSource(200);
+    int turnsSinceStop = -1;
+    onYield = [&] {
+        if (turnsSinceStop < 0 && Copied() >= 5) {
+            state.ScheduleRunning = false;
+            turnsSinceStop = 0;
+        } else if (turnsSinceStop >= 0 && ++turnsSinceStop == 1) {
+            state.ScheduleRunning = true; // Stop, then Start at once
+        }
+    };
+    EXPECT_TRUE(Run(backup).starts_with("Backup canceled.|4|Finished||Start backup|Backup canceled|"));
+    EXPECT_LT(Copied(), 200u);
+}
+
+TEST_F(BackupRunTest, AThrowOnACopyThreadEndsTheRunFailedAndTheNextRunWorks)
+{
+    MakeDirs(source);
+    for (int i = 0; i < 50; ++i)
+        WriteFile(source + "/file" + std::to_string(i), "content");
+    clock.setTickReadThrows(true);
+    EXPECT_EQ(Run(backup),
+              "Backup failed: out of memory.|4|Finished||Start backup|Backup failed: out of memory.|Mail - Backup "
+              "failed\r\nWarning: the backup stopped on an error:\r\nout of memory|Sentrel|3");
+    clock.setTickReadThrows(false);
+    EXPECT_TRUE(Run(backup).starts_with("Backup finished.|3|Finished|"));
+    EXPECT_EQ(Copied(), 50u);
+}
+
+TEST_F(BackupRunTest, AStopEndsARunStuckInTheKernelAndTheNextRunGoesOn)
+{
+    SlowSource(20);
+    run.setPatience(std::chrono::milliseconds(100), std::chrono::seconds(20));
+    // Each file now takes a minute, as on a share that stopped answering.
+    onYield = [&] {
+        if (Copied() >= 1 && state.ScheduleRunning) {
+            clock.setTickReadDelay(std::chrono::minutes(1));
+            state.ScheduleRunning = false;
+        }
+    };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Run(backup).starts_with("Backup canceled.|4|Finished||Start backup|Backup canceled|"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+
+    // The given-up copy still waits in its call; a new run copies beside it.
+    onYield = [] {};
+    state.ScheduleRunning = true;
+    clock.setTickReadDelay(std::chrono::microseconds(0));
+    EXPECT_TRUE(Run(backup).starts_with("Backup finished.|3|Finished|"));
+    EXPECT_EQ(Copied(), 20u);
+}
+
+TEST_F(BackupRunTest, ADestinationNowOnAnotherFileSystemThanAtItsLastGoodRunIsNotFilled)
+{
+    MakeDirs(source);
+    WriteFile(source + "/file.txt", "content");
+    MakeDirs(backup);
+    const std::string inside = backup + "/Mail";
+    EXPECT_TRUE(Run(inside).starts_with("Backup finished.|"));
+    EXPECT_EQ(projectState.get("Mail", "DestinationMount"), MountPointOf(backup));
+    EXPECT_EQ(ReadFile(dir / "Sentrel.state"),
+              "Mail|Destination|" + inside + "\r\nMail|DestinationMount|" + MountPointOf(backup) + "\r\n");
+
+    // As if it had lived on a drive mounted at the backup folder, which is
+    // now missing: neither the folder nor anything in it is made.
+    projectState.set("Mail", "DestinationMount", backup);
+    std::filesystem::remove_all(inside);
+    EXPECT_EQ(Run(inside),
+              "Backup failed: target backup directory or disk not found.|4|Backing up...||Backup failed: target "
+              "backup directory or disk not found.|Mail - Backup failed\r\nWarning: target backup directory or disk "
+              "not found:\r\n"
+                  + inside + "|Sentrel|3");
+    EXPECT_FALSE(Exists(inside));
+
+    // A new destination is trusted wherever it is.
+    EXPECT_TRUE(Run(dir / "elsewhere").starts_with("Backup finished.|"));
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "base/DateTime.h"
 
+#include <algorithm>
+#include <new>
 #include <thread>
 
 namespace sentrel::test {
@@ -41,8 +43,13 @@ LocalDateTime FakeClock::now() const
 
 std::int64_t FakeClock::tickMs() const
 {
-    if (const auto delay = tickReadDelay_.load(); delay.count() > 0)
-        std::this_thread::sleep_for(delay);
+    // In short steps, so a long delay that is taken back ends early.
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < tickReadDelay_.load())
+        std::this_thread::sleep_for(
+            std::min<std::chrono::microseconds>(tickReadDelay_.load(), std::chrono::milliseconds(1)));
+    if (tickReadThrows_)
+        throw std::bad_alloc();
     return tickMs_;
 }
 

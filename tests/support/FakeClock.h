@@ -22,11 +22,14 @@ public:
     // Each reading of the tick takes this long: a backup, which reads it
     // once per file, then goes at a known pace.
     void setTickReadDelay(std::chrono::microseconds delay) { tickReadDelay_ = delay; }
+    // Reading the tick throws, as a copy thread out of memory would.
+    void setTickReadThrows(bool throws) { tickReadThrows_ = throws; }
 
 private:
     std::int64_t seconds_ = 0; // local seconds since 1970-01-01 00:00:00
     std::int64_t subsecondMs_ = 0;
     std::atomic<std::chrono::microseconds> tickReadDelay_ { {} };
+    std::atomic<bool> tickReadThrows_ = false;
     std::atomic<std::int64_t> tickMs_ { 1'000'000 }; // also read by a run's worker thread
 };
 

@@ -105,8 +105,10 @@ void QtTray::showBalloon(std::string_view text, std::string_view title, BalloonI
     if (notify(Text(title), text, icon))
         return;
     // Qt's own balloon beside an XEmbed icon shows plain text.
-    icon_->showMessage(Text(title), NotificationBody(text, false),
-                       icon == BalloonIcon::Error ? QSystemTrayIcon::Critical : QSystemTrayIcon::Information);
+    const QSystemTrayIcon::MessageIcon kind = icon == BalloonIcon::Error ? QSystemTrayIcon::Critical
+        : icon == BalloonIcon::Warning                                   ? QSystemTrayIcon::Warning
+                                                                         : QSystemTrayIcon::Information;
+    icon_->showMessage(Text(title), NotificationBody(text, false), kind);
 }
 
 QString QtTray::NotificationBody(std::string_view text, bool serverParsesMarkup)
@@ -137,8 +139,10 @@ bool QtTray::notify(const QString& title, std::string_view text, BalloonIcon ico
     const QVariantMap hints { { QStringLiteral("desktop-entry"), QStringLiteral("example.corvane.Sentrel") },
                               { QStringLiteral("urgency"), QVariant::fromValue(uchar(error ? 2 : 1)) } };
     message << QStringLiteral("Sentrel") << 0u
-            << (error ? QStringLiteral("dialog-error") : QStringLiteral("dialog-information")) << title
-            << NotificationBody(text, markup) << QStringList() << hints << -1;
+            << (error                              ? QStringLiteral("dialog-error")
+                    : icon == BalloonIcon::Warning ? QStringLiteral("dialog-warning")
+                                                   : QStringLiteral("dialog-information"))
+            << title << NotificationBody(text, markup) << QStringList() << hints << -1;
     // The id that comes back is of no use.
     bus.asyncCall(message, kBusTimeoutMs);
     return true;
