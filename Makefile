@@ -21,7 +21,7 @@ export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_s
 export UBSAN_OPTIONS ?= print_stacktrace=1
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test package fuzz clean
+.PHONY: all deps configure build run test test-tsan package fuzz clean
 
 all: build
 
@@ -54,6 +54,13 @@ run: build
 # The set-up above installed the desktop tools, so their tests may not skip.
 test: build
 	cd $(BUILD_DIR) && SENTREL_DESKTOP_TOOLS=required ctest --output-on-failure -j2
+
+# The core tests, threads and all, under ThreadSanitizer.
+TSAN_DIR ?= build-tsan
+test-tsan: deps
+	cmake -S . -B $(TSAN_DIR) -G Ninja -DSENTREL_WERROR=$(WERROR) -DSENTREL_TSAN=ON
+	cmake --build $(TSAN_DIR) --target core_tests
+	cd $(TSAN_DIR) && LANG=C.UTF-8 LC_ALL=C.UTF-8 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" tests/core_tests
 
 # A .deb in $(BUILD_DIR): sudo apt-get install ./$(BUILD_DIR)/sentrel_*.deb
 package: build
