@@ -83,6 +83,7 @@ FuseMount::FuseMount(Kind kind, const std::string& workDir)
     , workDir_(workDir)
     , mountPoint_(workDir + "/mnt")
 {
+    ::mkdir(workDir.c_str(), 0755);
     ::mkdir(mountPoint_.c_str(), 0755);
     const std::string image = workDir + "/disk.img", backing = workDir + "/backing";
     std::string output, command;

@@ -135,4 +135,26 @@ bool LoopMount::remount()
     return mount();
 }
 
+bool LoopMount::unplug()
+{
+    if (mounted_ && ::umount(mountPoint_.c_str()) != 0) {
+        error_ = std::string("umount: ") + std::strerror(errno);
+        return false;
+    }
+    mounted_ = false;
+    detach();
+    return true;
+}
+
+bool LoopMount::plugIn()
+{
+    std::string output;
+    if (!RunCommand("losetup --find --show " + Quoted(image_), &output)) {
+        error_ = "losetup: " + output;
+        return false;
+    }
+    device_ = output.substr(0, output.find('\n'));
+    return mount();
+}
+
 } // namespace sentrel::test

@@ -32,6 +32,10 @@ public:
     bool cutPower();
     // Unmounts and mounts again, as after a restart; the journal is replayed.
     bool remount();
+    // Unmounted and its device gone, as a USB drive unplugged; and plugged
+    // in again, under whatever loop device is free.
+    bool unplug();
+    bool plugIn();
 
 private:
     bool mount();
