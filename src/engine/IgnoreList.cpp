@@ -39,6 +39,13 @@ WriteError IgnoreList::SaveIgnoreList(const std::string& path) const
     return WriteFileAtomically(path, content);
 }
 
+WriteError IgnoreList::Save() const
+{
+    if (path_.empty())
+        return std::nullopt;
+    return SaveIgnoreList(path_);
+}
+
 IgnoreAdd IgnoreList::AddEntry(std::string_view typed)
 {
     IgnoreAdd outcome { IgnoreAddResult::Added, TrimSpaces(typed) };
@@ -62,7 +69,6 @@ IgnoreAdd IgnoreList::AddEntry(std::string_view typed)
     }
     append(IgnoreEntry { outcome.text });
     refold();
-    save();
     return outcome;
 }
 
@@ -73,7 +79,6 @@ bool IgnoreList::RemoveSelected()
         return false;
     removeAt(*selected);
     refold();
-    save();
     return true;
 }
 
@@ -102,13 +107,6 @@ void IgnoreList::refold()
         FoldCase(folded.suffix ? std::string_view(entry.text).substr(1) : std::string_view(entry.text), folded.text);
         patterns.push_back(std::move(folded));
     }
-}
-
-void IgnoreList::save() const
-{
-    // A file that cannot be written is passed over; the list stays as edited.
-    if (!path_.empty())
-        SaveIgnoreList(path_);
 }
 
 } // namespace sentrel

@@ -44,9 +44,9 @@ private:
 };
 
 // File names and "*.ext" patterns that no backup copies. The rows are the
-// list the user edits; every edit rewrites the file it was loaded from.
-// Change the rows only through the operations below: they keep the folded
-// copies that matching uses.
+// list the user edits, on the window's thread; Save() writes them to the
+// file they were loaded from. Change the rows only through the operations
+// below: they keep the matcher that backups use.
 class IgnoreList : public Table<IgnoreEntry> {
 public:
     // A missing or unreadable file gives an empty list; unless it is
@@ -55,6 +55,9 @@ public:
     // The entries of a file's content.
     void LoadFromText(std::string_view content);
     WriteError SaveIgnoreList(const std::string& path) const;
+    // To the loaded file; nothing to write before a load.
+    WriteError Save() const;
+    const std::string& path() const { return path_; }
 
     IgnoreAdd AddEntry(std::string_view typed);
     // False when nothing was selected.
@@ -66,7 +69,6 @@ public:
 private:
     void appendLines(const std::vector<std::string>& lines);
     void refold();
-    void save() const;
 
     std::string path_;
     IgnoreMatcher matcher_;
