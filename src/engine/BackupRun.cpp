@@ -79,7 +79,7 @@ private:
 
 BackupRun::BackupRun(Context context)
     : c_(std::move(context))
-    , engine_(c_.clock, ignore_, c_.decimalSeparator)
+    , engine_(c_.clock, c_.ignoreList, c_.decimalSeparator)
 {
 }
 
@@ -138,7 +138,6 @@ void BackupRun::RunBackupTask(TaskId row, const std::string& projectName)
         return fail(kSourceMissing, "Warning: source directory not found:", source);
 
     c_.log.AddLog(projectName, "Start backup");
-    ignore_ = c_.ignoreList.matcher();
     engine_.FilesTotal = 0;
     engine_.FilesDone = 0;
     RowProgress progress(c_, row, projectName);

@@ -53,7 +53,6 @@ private:
     void runBeside(const std::function<void()>& work, BackupProgress& row);
 
     Context c_;
-    IgnoreMatcher ignore_; // the list as the run started
     BackupEngine engine_;
     ProgressRelay relay_;
     BackgroundJob* job_ = nullptr; // the work in hand

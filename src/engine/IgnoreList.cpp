@@ -4,6 +4,11 @@
 
 namespace sentrel {
 
+IgnoreList::IgnoreList()
+    : matcher_(std::make_shared<const IgnoreMatcher>())
+{
+}
+
 void IgnoreList::LoadIgnoreList(const std::string& path, std::string* error)
 {
     path_ = path;
@@ -96,10 +101,16 @@ bool IgnoreMatcher::Matches(std::string_view fileName) const
     return false;
 }
 
+std::shared_ptr<const IgnoreMatcher> IgnoreList::matcher() const
+{
+    const std::lock_guard lock(matcherLock_);
+    return matcher_;
+}
+
 void IgnoreList::refold()
 {
-    std::vector<IgnoreMatcher::Folded>& patterns = matcher_.folded_;
-    patterns.clear();
+    auto fresh = std::make_shared<IgnoreMatcher>();
+    std::vector<IgnoreMatcher::Folded>& patterns = fresh->folded_;
     for (const IgnoreEntry& entry : rows()) {
         if (entry.text.empty())
             continue;
@@ -107,6 +118,9 @@ void IgnoreList::refold()
         FoldCase(folded.suffix ? std::string_view(entry.text).substr(1) : std::string_view(entry.text), folded.text);
         patterns.push_back(std::move(folded));
     }
+    std::shared_ptr<const IgnoreMatcher> old = std::move(fresh);
+    const std::lock_guard lock(matcherLock_);
+    matcher_.swap(old); // let go of after the lock
 }
 
 } // namespace sentrel

@@ -340,6 +340,37 @@ TEST(Commands, IgnoreEntriesAreSavedAtOnceAndAFailedSaveIsToldAndKept)
     EXPECT_EQ(test::ReadFile(ini), "cache.db\r\nThumbs.db\r\n");
 }
 
+TEST(Commands, AnIgnoreEntryAddedDuringARunAppliesToTheFilesMetAfterwards)
+{
+    Started f;
+    const std::string src = f.dataDir / "src", dst = f.dataDir / "dst";
+    constexpr int kTopFiles = 100;
+    for (int i = 0; i < kTopFiles; ++i)
+        test::WriteFile(src + "/file" + std::to_string(i), "x");
+    test::MakeDirs(src + "/later");
+    test::WriteFile(src + "/later/skipped.tmp", "x");
+    test::WriteFile(src + "/later/kept.txt", "x");
+    f.clock.setTickReadDelay(std::chrono::milliseconds(2)); // each file takes a while
+    f.app->projects().addProject({ "Run", "Manually", src, dst, "Yes", "", "All", "", "" });
+    f.app->tasks().appendTask(test::Task("Run", "", "Need start"));
+
+    long topFilesAtEdit = -1;
+    f.onYield = [&] {
+        if (topFilesAtEdit >= 0 || !test::Exists(dst + "/file0"))
+            return;
+        f.app->commands().AddIgnoreEntry("*.TMP");
+        topFilesAtEdit = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dst))
+            topFilesAtEdit += entry.is_regular_file();
+    };
+    f.app->scheduler().TimerBackup();
+    ASSERT_GE(topFilesAtEdit, 0);
+    EXPECT_LT(topFilesAtEdit, kTopFiles); // the edit came while the first level was copied
+    EXPECT_EQ(f.app->tasks().at(0).Status, "Backup finished.");
+    EXPECT_TRUE(test::Exists(dst + "/later/kept.txt"));
+    EXPECT_FALSE(test::Exists(dst + "/later/skipped.tmp"));
+}
+
 TEST(ProjectEditor, RefusalsTellTheUserAndEmptyDirectoriesOpenThePicker)
 {
     Started f;

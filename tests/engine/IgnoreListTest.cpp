@@ -63,5 +63,21 @@ TEST(IgnoreList, LoadsMatchesEditsAndSavesToItsFile)
     EXPECT_EQ(IgnoreList().Save(), std::nullopt); // never loaded: nothing to write
 }
 
+TEST(IgnoreList, AMatcherInHandStaysAsItWasWhileTheListIsEdited)
+{
+    IgnoreList list;
+    list.LoadFromText("*.tmp\r\n");
+    const auto before = list.matcher();
+    list.AddEntry("cache.db");
+    list.setSelected(0, true);
+    list.RemoveSelected();
+    EXPECT_TRUE(before->Matches("a.tmp"));
+    EXPECT_FALSE(before->Matches("cache.db"));
+    EXPECT_FALSE(list.matcher()->Matches("a.tmp"));
+    EXPECT_TRUE(list.matcher()->Matches("cache.db"));
+    list.LoadFromText("");
+    EXPECT_FALSE(list.matcher()->Matches("cache.db"));
+}
+
 } // namespace
 } // namespace sentrel
