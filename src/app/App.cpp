@@ -31,9 +31,9 @@ App::App(Services services, AppPaths paths)
     , trayCommands_(state_, s_.tray)
     , updateReminder_(s_.settings, s_.clock, s_.dialogs, s_.urls, state_, s_.pages, s_.localeDate)
     , commands_(Commands::Context { state_, projects_, tasks_, log_, balloons_, s_.dialogs, s_.clock,
-                                    paths_.ProjectFile, [this] { Exit(); } })
+                                    paths_.ProjectFile, [this] { Exit(); }, ignoreList_ })
     , editor_(ProjectEditor::Context { state_, projects_, tasks_, s_.clock, s_.dialogs, s_.picker, s_.tray,
-                                       paths_.ProjectFile })
+                                       paths_.ProjectFile, log_ })
 {
 }
 

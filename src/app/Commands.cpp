@@ -1,6 +1,7 @@
 #include "app/Commands.h"
 
 #include "app/CommandIds.h"
+#include "app/DataFileSave.h"
 #include "projects/ProjectListFile.h"
 
 namespace sentrel {
@@ -70,7 +71,35 @@ void Commands::RemoveProject()
     const auto row = c_.projects.selectedIndex();
     if (row && c_.projects.at(*row).record.ProjectName == name)
         c_.projects.removeAt(*row);
-    SaveProjectList(c_.projectFile, c_.projects);
+    saveProjects();
+}
+
+// A failed save leaves the tables as the user made them: they are the
+// user's data, the files their copies, and the next save writes them whole.
+void Commands::saveProjects()
+{
+    CheckWritten(SaveProjectList(c_.projectFile, c_.projects), c_.projectFile, c_.dialogs, c_.log);
+}
+
+void Commands::saveIgnoreList()
+{
+    CheckWritten(c_.ignoreList.Save(), c_.ignoreList.path(), c_.dialogs, c_.log);
+}
+
+IgnoreAdd Commands::AddIgnoreEntry(std::string_view typed)
+{
+    IgnoreAdd outcome = c_.ignoreList.AddEntry(typed);
+    if (outcome.result == IgnoreAddResult::Added)
+        saveIgnoreList();
+    return outcome;
+}
+
+bool Commands::RemoveIgnoreEntry()
+{
+    if (!c_.ignoreList.RemoveSelected())
+        return false;
+    saveIgnoreList();
+    return true;
 }
 
 void Commands::SortProjects(int column)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/IgnoreList.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "projects/ProjectTable.h"
@@ -27,6 +28,7 @@ public:
         const Clock& clock;
         std::string projectFile;
         std::function<void()> exit; // asks, then shuts down
+        IgnoreList& ignoreList;
     };
 
     explicit Commands(Context context)
@@ -49,8 +51,15 @@ public:
     void StartStopSchedule();
     void RemoveTask();
 
+    // The Options page's file list; each change is saved at once.
+    IgnoreAdd AddIgnoreEntry(std::string_view typed);
+    // False when nothing was selected.
+    bool RemoveIgnoreEntry();
+
 private:
     void openEditor(const char* mode);
+    void saveProjects();
+    void saveIgnoreList();
 
     Context c_;
     MainWindowView* view_ = nullptr;

@@ -1,5 +1,6 @@
 #include "app/ProjectEditor.h"
 
+#include "app/DataFileSave.h"
 #include "base/FileSystem.h"
 #include "projects/ProjectListFile.h"
 #include "scheduler/TodayTasks.h"
@@ -120,7 +121,9 @@ void ProjectEditor::Store(ProjectRecord record)
         AddProjectTasks(c_.tasks, c_.clock, NowText(c_.clock), added.ProjectName, added.StartTime, added.ScheduleType,
                         added.Tag);
     }
-    SaveProjectList(c_.projectFile, c_.projects);
+    // Kept in the table even if the file is not written: the user is told,
+    // and the next save of the list retries.
+    CheckWritten(SaveProjectList(c_.projectFile, c_.projects), c_.projectFile, c_.dialogs, c_.log);
 }
 
 } // namespace sentrel

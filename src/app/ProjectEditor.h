@@ -8,6 +8,7 @@
 #include "projects/EditorRules.h"
 #include "projects/ProjectTable.h"
 #include "scheduler/TaskList.h"
+#include "shell/ActivityLog.h"
 #include "shell/AppState.h"
 
 #include <optional>
@@ -38,6 +39,7 @@ public:
         FolderPicker& picker;
         Tray& tray;
         std::string projectFile;
+        ActivityLog& log;
     };
 
     explicit ProjectEditor(Context context)

@@ -225,7 +225,7 @@ std::string DestinationDirectory(std::string_view sourceDirectory, std::string_v
     return destination;
 }
 
-BackupEngine::BackupEngine(const Clock& clock, const IgnoreMatcher& ignore, std::string decimalSeparator)
+BackupEngine::BackupEngine(const Clock& clock, const IgnoreList& ignore, std::string decimalSeparator)
     : clock_(clock)
     , ignore_(ignore)
     , decimalSeparator_(std::move(decimalSeparator))
@@ -445,6 +445,8 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<std::string>& subdirectorie
             }
             batch_.push_back({ entry->d_name, KindOf(srcFd, *entry), false, {} });
         }
+        // An edit of the list reaches the run from the next batch on.
+        batchIgnore_ = ignore_.matcher();
         try {
             pool_->run(batch_.size(), [&](std::size_t i, unsigned worker) {
                 // After a stop the rest of the batch is passed over.
@@ -489,7 +491,7 @@ void BackupEngine::copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd
     tags_[worker].assign(walk.path).append(name);
     walk.progress.setTag(tags_[worker]);
     refreshProgress(walk.progress);
-    if (ignore_.Matches(name))
+    if (batchIgnore_->Matches(name))
         return;
 
     bool copy = true;

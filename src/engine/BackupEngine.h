@@ -12,6 +12,7 @@
 namespace sentrel {
 
 class Clock;
+class IgnoreList;
 class IgnoreMatcher;
 class WorkerPool;
 
@@ -39,7 +40,7 @@ std::string DestinationDirectory(std::string_view sourceDirectory, std::string_v
 // the separator; links are copied as links and never followed.
 class BackupEngine final {
 public:
-    BackupEngine(const Clock& clock, const IgnoreMatcher& ignore, std::string decimalSeparator);
+    BackupEngine(const Clock& clock, const IgnoreList& ignore, std::string decimalSeparator);
     ~BackupEngine();
 
     // Shared by all runs, so runs must not overlap. A run resets the two
@@ -109,7 +110,8 @@ private:
     };
 
     const Clock& clock_;
-    const IgnoreMatcher& ignore_;
+    const IgnoreList& ignore_;
+    std::shared_ptr<const IgnoreMatcher> batchIgnore_; // the list as the batch in hand was listed
     std::string decimalSeparator_;
     std::unique_ptr<WorkerPool> pool_;
     std::vector<std::unique_ptr<FileCopier>> copiers_; // one for each worker

@@ -128,18 +128,17 @@ std::string DescribeException(std::exception_ptr error)
 // What a run's thread uses. It is shared with that thread, so a copy
 // given up in a system call keeps its engine while a new run gets another.
 struct BackupRun::Worker {
-    Worker(const Clock& clock, std::string decimalSeparator)
-        : engine(clock, ignore, std::move(decimalSeparator))
+    Worker(const Clock& clock, const IgnoreList& ignoreList, std::string decimalSeparator)
+        : engine(clock, ignoreList, std::move(decimalSeparator))
     {
     }
-    IgnoreMatcher ignore; // the list as the run started
     BackupEngine engine;
     ProgressRelay relay;
 };
 
 BackupRun::BackupRun(Context context)
     : c_(std::move(context))
-    , worker_(std::make_shared<Worker>(c_.clock, c_.decimalSeparator))
+    , worker_(std::make_shared<Worker>(c_.clock, c_.ignoreList, c_.decimalSeparator))
     , stopPatience_(kStopPatience)
     , checkPatience_(kCheckPatience)
 {
@@ -203,7 +202,7 @@ bool BackupRun::runBeside(std::function<void(Worker&)> work, BackupProgress& row
         // It goes on alone, told to stop; the next run gets an engine of
         // its own.
         worker->relay.setRunning(false);
-        worker_ = std::make_shared<Worker>(c_.clock, c_.decimalSeparator);
+        worker_ = std::make_shared<Worker>(c_.clock, c_.ignoreList, c_.decimalSeparator);
         return false;
     }
     worker->relay.deliverTo(row);
@@ -265,7 +264,6 @@ void BackupRun::run(TaskId row, const std::string& projectName)
                     false);
 
     c_.log.AddLog(projectName, "Start backup");
-    worker_->ignore = c_.ignoreList.matcher();
     const auto result = std::make_shared<CopyResult>();
     const bool done = runBeside(
         [result, source, destination, includeSubdir, overwriteOption, journal = c_.tempJournal,

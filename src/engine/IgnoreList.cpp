@@ -4,6 +4,11 @@
 
 namespace sentrel {
 
+IgnoreList::IgnoreList()
+    : matcher_(std::make_shared<const IgnoreMatcher>())
+{
+}
+
 void IgnoreList::LoadIgnoreList(const std::string& path, std::string* error)
 {
     path_ = path;
@@ -39,6 +44,13 @@ WriteError IgnoreList::SaveIgnoreList(const std::string& path) const
     return WriteFileAtomically(path, content);
 }
 
+WriteError IgnoreList::Save() const
+{
+    if (path_.empty())
+        return std::nullopt;
+    return SaveIgnoreList(path_);
+}
+
 IgnoreAdd IgnoreList::AddEntry(std::string_view typed)
 {
     IgnoreAdd outcome { IgnoreAddResult::Added, TrimSpaces(typed) };
@@ -62,7 +74,6 @@ IgnoreAdd IgnoreList::AddEntry(std::string_view typed)
     }
     append(IgnoreEntry { outcome.text });
     refold();
-    save();
     return outcome;
 }
 
@@ -73,7 +84,6 @@ bool IgnoreList::RemoveSelected()
         return false;
     removeAt(*selected);
     refold();
-    save();
     return true;
 }
 
@@ -91,10 +101,16 @@ bool IgnoreMatcher::Matches(std::string_view fileName) const
     return false;
 }
 
+std::shared_ptr<const IgnoreMatcher> IgnoreList::matcher() const
+{
+    const std::lock_guard lock(matcherLock_);
+    return matcher_;
+}
+
 void IgnoreList::refold()
 {
-    std::vector<IgnoreMatcher::Folded>& patterns = matcher_.folded_;
-    patterns.clear();
+    auto fresh = std::make_shared<IgnoreMatcher>();
+    std::vector<IgnoreMatcher::Folded>& patterns = fresh->folded_;
     for (const IgnoreEntry& entry : rows()) {
         if (entry.text.empty())
             continue;
@@ -102,13 +118,9 @@ void IgnoreList::refold()
         FoldCase(folded.suffix ? std::string_view(entry.text).substr(1) : std::string_view(entry.text), folded.text);
         patterns.push_back(std::move(folded));
     }
-}
-
-void IgnoreList::save() const
-{
-    // A file that cannot be written is passed over; the list stays as edited.
-    if (!path_.empty())
-        SaveIgnoreList(path_);
+    std::shared_ptr<const IgnoreMatcher> old = std::move(fresh);
+    const std::lock_guard lock(matcherLock_);
+    matcher_.swap(old); // let go of after the lock
 }
 
 } // namespace sentrel

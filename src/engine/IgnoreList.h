@@ -3,6 +3,8 @@
 #include "base/Table.h"
 #include "base/TextFile.h"
 
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,8 +28,9 @@ struct IgnoreAdd {
     std::string text; // the typed text, trimmed, for the box
 };
 
-// The patterns of an ignore list, as matching uses them: a copy that a
-// backup running on another thread keeps while the list is edited.
+// The patterns of an ignore list, as matching uses them. Never changed once
+// made: an edit makes a new one, so a copy thread may go on matching with
+// the one it holds.
 class IgnoreMatcher final {
 public:
     // Whole names, or suffixes for entries beginning "*.", compared without
@@ -44,32 +47,42 @@ private:
 };
 
 // File names and "*.ext" patterns that no backup copies. The rows are the
-// list the user edits; every edit rewrites the file it was loaded from.
-// Change the rows only through the operations below: they keep the folded
-// copies that matching uses.
+// list the user edits, on the window's thread; Save() writes them to the
+// file they were loaded from. Change the rows only through the operations
+// below: they keep the matcher that backups use.
 class IgnoreList : public Table<IgnoreEntry> {
 public:
+    IgnoreList();
+
     // A missing or unreadable file gives an empty list; unless it is
     // simply missing, `error` receives the reason.
     void LoadIgnoreList(const std::string& path, std::string* error = nullptr);
     // The entries of a file's content.
     void LoadFromText(std::string_view content);
     WriteError SaveIgnoreList(const std::string& path) const;
+    // To the loaded file; nothing to write before a load.
+    WriteError Save() const;
+    const std::string& path() const { return path_; }
 
     IgnoreAdd AddEntry(std::string_view typed);
     // False when nothing was selected.
     bool RemoveSelected();
 
-    bool Matches(std::string_view fileName) const { return matcher_.Matches(fileName); }
-    const IgnoreMatcher& matcher() const { return matcher_; }
+    bool Matches(std::string_view fileName) const { return matcher()->Matches(fileName); }
+    // The patterns as they are now; any thread may ask, and the answer
+    // stays as it is whatever is edited afterwards.
+    std::shared_ptr<const IgnoreMatcher> matcher() const;
 
 private:
     void appendLines(const std::vector<std::string>& lines);
     void refold();
-    void save() const;
 
     std::string path_;
-    IgnoreMatcher matcher_;
+    // A plain lock rather than atomic shared_ptr access: it is taken once
+    // per edit and once per batch of a copy, and reads the same on every
+    // standard library.
+    mutable std::mutex matcherLock_;
+    std::shared_ptr<const IgnoreMatcher> matcher_;
 };
 
 } // namespace sentrel

@@ -284,7 +284,7 @@ QWidget* FormMain::makeIgnoreEditor(QWidget* page)
 
 void FormMain::addIgnoreEntry()
 {
-    const IgnoreAdd outcome = app_.ignoreList().AddEntry(Text1->text().toStdString());
+    const IgnoreAdd outcome = app_.commands().AddIgnoreEntry(Text1->text().toStdString());
     switch (outcome.result) {
     case IgnoreAddResult::Added:
         Text1->clear();
@@ -304,7 +304,7 @@ void FormMain::removeIgnoreEntry()
     const QModelIndexList selected = List1->selectionModel()->selectedRows();
     for (std::size_t i = 0; i < app_.ignoreList().size(); ++i)
         app_.ignoreList().setSelected(i, !selected.isEmpty() && selected.constFirst().row() == int(i));
-    app_.ignoreList().RemoveSelected();
+    app_.commands().RemoveIgnoreEntry();
 }
 
 QWidget* FormMain::makeOptionsPage()

@@ -2,6 +2,7 @@
 #include "support/AppFixture.h"
 #include "support/Rows.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace sentrel {
@@ -248,6 +249,126 @@ TEST(ProjectEditor, AddAndEditStoreTheRecordMoveTodaysRowsAndSave)
     EXPECT_EQ(f.app->projects().at(3).record.ProjectName, "Pictures");
     EXPECT_EQ(f.app->projects().size(), 4u);
     EXPECT_EQ(f.journal, (Calls { "tray.menu off", "tray.menu on", "tray.menu off", "tray.menu on" }));
+}
+
+// A directory in the file's place: a save fails whoever runs the tests.
+void BlockFile(const std::string& path)
+{
+    std::filesystem::remove(path);
+    test::MakeDirs(path + "/blocked");
+}
+
+TEST(Commands, AFailedSaveOfTheProjectListIsToldAndLoggedAndTheNextSaveWritesAll)
+{
+    Started f;
+    const std::string prj = f.dataDir / "Sentrel.prj";
+    const std::string failure = "Can not write " + prj + ", Is a directory";
+    const auto told = [&] {
+        const test::ShownMessage shown = f.dialogs.shown.back();
+        const LogRow& logged = f.app->log().at(f.app->log().size() - 1);
+        return shown.text == failure && shown.title == "Error" && shown.icon == MessageIcon::Error
+            && logged.projectName == kProgramName && logged.detail == failure;
+    };
+    BlockFile(prj);
+
+    // Added: the row stays, the editor closes.
+    RecordingEditorView view;
+    f.app->state().EditMode = "add";
+    f.app->editor().Open(view);
+    EditorState& s = f.app->editor().state();
+    s.name = "Photos";
+    s.source = f.dataDir / "src";
+    s.destination = f.dataDir / "dst";
+    f.app->editor().Save();
+    f.app->editor().Close();
+    EXPECT_TRUE(view.closed);
+    EXPECT_TRUE(told());
+    EXPECT_EQ(f.app->projects().size(), 4u);
+
+    f.dialogs.shown.clear();
+    f.dialogs.answers = { true };
+    f.select(0);
+    f.app->commands().RemoveProject();
+    EXPECT_EQ(f.dialogs.shown.size(), 2u);
+    EXPECT_TRUE(told());
+    EXPECT_EQ(f.app->projects().size(), 3u);
+
+    // Writable again: an edit saves the whole table, the earlier changes with it.
+    std::filesystem::remove_all(prj);
+    f.dialogs.shown.clear();
+    f.select(2);
+    f.app->state().EditMode = "edit";
+    RecordingEditorView editView;
+    f.app->editor().Open(editView);
+    f.app->editor().state().time = "23:30";
+    f.app->editor().Save();
+    EXPECT_TRUE(f.dialogs.shown.empty());
+    EXPECT_EQ(f.file(),
+              "docs|Hourly|/c|/d|Yes|-|Old|Every 5 hours|5\r\nMail|Manually|/m|/n|No||All|Manually backup|\r\n"
+              "Photos|Daily|"
+                  + s.source + "|" + s.destination + "|Yes|23:30|Old|Every day|\r\n");
+}
+
+TEST(Commands, IgnoreEntriesAreSavedAtOnceAndAFailedSaveIsToldAndKept)
+{
+    Started f;
+    const std::string ini = f.dataDir / "Ignore.ini";
+    EXPECT_EQ(f.app->commands().AddIgnoreEntry(" *.tmp ").result, IgnoreAddResult::Added);
+    EXPECT_EQ(f.app->commands().AddIgnoreEntry("*.TMP").result, IgnoreAddResult::Duplicate);
+    EXPECT_EQ(test::ReadFile(ini), "*.tmp\r\n");
+    EXPECT_FALSE(f.app->commands().RemoveIgnoreEntry()); // nothing selected
+    EXPECT_TRUE(f.dialogs.shown.empty());
+
+    BlockFile(ini);
+    const std::string failure = "Can not write " + ini + ", Is a directory";
+    EXPECT_EQ(f.app->commands().AddIgnoreEntry("cache.db").result, IgnoreAddResult::Added);
+    ASSERT_EQ(f.dialogs.shown.size(), 1u);
+    EXPECT_EQ(f.dialogs.shown[0].text, failure);
+    EXPECT_EQ(f.dialogs.shown[0].title, "Error");
+    EXPECT_EQ(f.dialogs.shown[0].icon, MessageIcon::Error);
+    EXPECT_EQ(f.app->log().at(f.app->log().size() - 1).detail, failure);
+    EXPECT_TRUE(f.app->ignoreList().Matches("cache.db"));
+
+    f.app->ignoreList().setSelected(0, true);
+    EXPECT_TRUE(f.app->commands().RemoveIgnoreEntry());
+    EXPECT_EQ(f.dialogs.shown.size(), 2u);
+    EXPECT_EQ(f.app->log().at(f.app->log().size() - 1).detail, failure);
+
+    std::filesystem::remove_all(ini);
+    f.app->commands().AddIgnoreEntry("Thumbs.db");
+    EXPECT_EQ(f.dialogs.shown.size(), 2u);
+    EXPECT_EQ(test::ReadFile(ini), "cache.db\r\nThumbs.db\r\n");
+}
+
+TEST(Commands, AnIgnoreEntryAddedDuringARunAppliesToTheFilesMetAfterwards)
+{
+    Started f;
+    const std::string src = f.dataDir / "src", dst = f.dataDir / "dst";
+    constexpr int kTopFiles = 100;
+    for (int i = 0; i < kTopFiles; ++i)
+        test::WriteFile(src + "/file" + std::to_string(i), "x");
+    test::MakeDirs(src + "/later");
+    test::WriteFile(src + "/later/skipped.tmp", "x");
+    test::WriteFile(src + "/later/kept.txt", "x");
+    f.clock.setTickReadDelay(std::chrono::milliseconds(2)); // each file takes a while
+    f.app->projects().addProject({ "Run", "Manually", src, dst, "Yes", "", "All", "", "" });
+    f.app->tasks().appendTask(test::Task("Run", "", "Need start"));
+
+    long topFilesAtEdit = -1;
+    f.onYield = [&] {
+        if (topFilesAtEdit >= 0 || !test::Exists(dst + "/file0"))
+            return;
+        f.app->commands().AddIgnoreEntry("*.TMP");
+        topFilesAtEdit = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dst))
+            topFilesAtEdit += entry.is_regular_file();
+    };
+    f.app->scheduler().TimerBackup();
+    ASSERT_GE(topFilesAtEdit, 0);
+    EXPECT_LT(topFilesAtEdit, kTopFiles); // the edit came while the first level was copied
+    EXPECT_EQ(f.app->tasks().at(0).Status, "Backup finished.");
+    EXPECT_TRUE(test::Exists(dst + "/later/kept.txt"));
+    EXPECT_FALSE(test::Exists(dst + "/later/skipped.tmp"));
 }
 
 TEST(ProjectEditor, RefusalsTellTheUserAndEmptyDirectoriesOpenThePicker)

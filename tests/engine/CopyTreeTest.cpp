@@ -122,7 +122,7 @@ protected:
     std::string src = dir / "src", dst = dir / "dst";
     FakeClock clock;
     IgnoreList ignoreList;
-    BackupEngine engine { clock, ignoreList.matcher(), "." };
+    BackupEngine engine { clock, ignoreList, "." };
     std::mutex reports;
     Names tags, statuses, logs;
     std::function<void()> onYield = [] {};

@@ -11,7 +11,7 @@ namespace {
 
 using namespace test;
 
-TEST(IgnoreList, LoadsMatchesAndSavesEachEditAtOnce)
+TEST(IgnoreList, LoadsMatchesEditsAndSavesToItsFile)
 {
     ASSERT_TRUE(std::setlocale(LC_CTYPE, "C.UTF-8"));
     TempDir dir;
@@ -39,10 +39,11 @@ TEST(IgnoreList, LoadsMatchesAndSavesEachEditAtOnce)
     EXPECT_EQ(list.AddEntry(R"(Input filename here then press "+" or Enter)").result, IgnoreAddResult::HasQuote);
     for (const char* typed : { " THUMBS.db ", "äPFEL" })
         EXPECT_EQ(list.AddEntry(typed).result, IgnoreAddResult::Duplicate) << typed;
-    EXPECT_EQ(ReadFile(file), loaded);
     EXPECT_EQ(list.AddEntry("  *.tmp ").text, "*.tmp");
-    EXPECT_EQ(ReadFile(file), "*.bak\r\nthumbs.db\r\n*.*\r\n\tfile?.txt\r\nÄpfel\r\ncaf\xe9\r\nthumbs.db\r\n*.tmp\r\n");
     EXPECT_TRUE(list.Matches("x.TMP"));
+    EXPECT_EQ(ReadFile(file), loaded);
+    EXPECT_EQ(list.Save(), std::nullopt);
+    EXPECT_EQ(ReadFile(file), "*.bak\r\nthumbs.db\r\n*.*\r\n\tfile?.txt\r\nÄpfel\r\ncaf\xe9\r\nthumbs.db\r\n*.tmp\r\n");
 
     EXPECT_FALSE(list.RemoveSelected());
     for (std::size_t n = list.size(); n > 0; --n) {
@@ -50,7 +51,32 @@ TEST(IgnoreList, LoadsMatchesAndSavesEachEditAtOnce)
         EXPECT_TRUE(list.RemoveSelected());
     }
     EXPECT_FALSE(list.Matches("x.tmp"));
+    EXPECT_EQ(list.Save(), std::nullopt);
     EXPECT_EQ(std::filesystem::file_size(file), 0u);
+
+    // The file's place taken by a directory: the reason comes back, the list stays.
+    std::filesystem::remove(file);
+    MakeDirs(file);
+    list.AddEntry("*.log");
+    EXPECT_EQ(list.Save(), "Is a directory");
+    EXPECT_EQ(list.size(), 1u);
+    EXPECT_EQ(IgnoreList().Save(), std::nullopt); // never loaded: nothing to write
+}
+
+TEST(IgnoreList, AMatcherInHandStaysAsItWasWhileTheListIsEdited)
+{
+    IgnoreList list;
+    list.LoadFromText("*.tmp\r\n");
+    const auto before = list.matcher();
+    list.AddEntry("cache.db");
+    list.setSelected(0, true);
+    list.RemoveSelected();
+    EXPECT_TRUE(before->Matches("a.tmp"));
+    EXPECT_FALSE(before->Matches("cache.db"));
+    EXPECT_FALSE(list.matcher()->Matches("a.tmp"));
+    EXPECT_TRUE(list.matcher()->Matches("cache.db"));
+    list.LoadFromText("");
+    EXPECT_FALSE(list.matcher()->Matches("cache.db"));
 }
 
 } // namespace

@@ -113,7 +113,7 @@ TEST(WriteOut, APowerCutAnywhereInARunIsRepairedByTheNextOne)
         MakeDirs(dst);
         FakeClock clock;
         IgnoreList ignore;
-        BackupEngine engine(clock, ignore.matcher(), ".");
+        BackupEngine engine(clock, ignore, ".");
         engine.setCopyThreads(2);
         QuietProgress progress;
         const auto copy

@@ -4,10 +4,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QListView>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTest>
 #include <QTreeView>
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace sentrel {
@@ -65,6 +69,32 @@ TEST(FormMain, OptionBoxesAreTheLiveOptions)
     boxes[3]->click();
     EXPECT_TRUE(f.app->options().playSound);
     EXPECT_FALSE(f.app->options().saveLog);
+}
+
+TEST(FormMain, IgnoreListEditsThatCannotBeSavedAreToldAndStayListed)
+{
+    test::AppFixture f;
+    const std::string ini = f.dataDir / "Ignore.ini";
+    test::MakeDirs(ini + "/blocked");
+    FormMain form(*f.app);
+    f.app->Startup("");
+    f.dialogs.shown.clear();
+
+    form.ignoreText()->setText(QStringLiteral(" *.tmp "));
+    emit form.ignoreText()->returnPressed();
+    ASSERT_EQ(f.dialogs.shown.size(), 1u);
+    EXPECT_EQ(f.dialogs.shown[0].text, "Can not write " + ini + ", Is a directory");
+    QApplication::processEvents(); // the view hears of appends once per event-loop turn
+    EXPECT_EQ(form.ignoreView()->model()->rowCount(), 1);
+    EXPECT_TRUE(form.ignoreText()->text().isEmpty());
+
+    std::filesystem::remove_all(ini);
+    QAbstractItemView* list = form.ignoreView();
+    list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(list->model()->rowCount(), 0);
+    EXPECT_EQ(f.dialogs.shown.size(), 1u);
+    EXPECT_EQ(test::ReadFile(ini), "");
 }
 
 TEST(FormMain, MinimizingHidesIntoTheTrayOnlyWhenThereIsOne)

@@ -1,12 +1,18 @@
 #include "platform/qt/CanberraSound.h"
 #include "platform/qt/DesktopAutostart.h"
 #include "platform/qt/LocaleDateParser.h"
+#include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtTray.h"
 #include "support/TempDir.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
+#include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -60,6 +66,53 @@ TEST(QtTray, ProgramIconHasASixteenPixelRendition)
     if (icon.isNull())
         GTEST_SKIP() << "icons not embedded in this build";
     EXPECT_TRUE(icon.availableSizes().contains(QSize(16, 16)));
+}
+
+struct SeenBox {
+    QString title;
+    QString text; // as the box's label shows it
+    Qt::TextFormat format = Qt::AutoText;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// Notes the next message box once it is open, then presses `button` on it.
+void AnswerNextBox(SeenBox& seen, QMessageBox::StandardButton button)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, &seen, button] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll->deleteLater();
+        poll->stop();
+        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        seen = { box->windowTitle(), label ? label->text() : QString(), label ? label->textFormat() : Qt::AutoText,
+                 box->icon() };
+        box->button(button)->click();
+    });
+    poll->start(10);
+}
+
+TEST(QtDialogs, ShowTheTextAsPlainTextWithLinesBrokenAndTheirIcon)
+{
+    QtDialogs dialogs;
+    SeenBox seen;
+    AnswerNextBox(seen, QMessageBox::Yes);
+    EXPECT_TRUE(dialogs.ask("Do you want to remove the project: <i>Photos</i> &amp; more?", "Confirm"));
+    EXPECT_EQ(seen.text, "Do you want to remove the project: <i>Photos</i> &amp; more?");
+    EXPECT_EQ(seen.format, Qt::PlainText);
+    EXPECT_EQ(seen.title, "Confirm");
+    EXPECT_EQ(seen.icon, QMessageBox::Question);
+
+    AnswerNextBox(seen, QMessageBox::No);
+    EXPECT_FALSE(dialogs.ask("<b>x</b>", "Confirm"));
+
+    AnswerNextBox(seen, QMessageBox::Ok);
+    dialogs.message("Can not write /data/<b>/Sentrel.prj, Permission denied\r\nsecond line", "Error",
+                    MessageIcon::Error);
+    EXPECT_EQ(seen.text, "Can not write /data/<b>/Sentrel.prj, Permission denied\nsecond line");
+    EXPECT_EQ(seen.format, Qt::PlainText);
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
 }
 
 TEST(CanberraSound, ReturnsAtOnceWithNoSoundServer)

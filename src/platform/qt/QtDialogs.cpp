@@ -11,6 +11,13 @@ QString Text(std::string_view text)
 {
     return QString::fromUtf8(text.data(), qsizetype(text.size())).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
+
+// The texts carry names and paths the user typed: by default Qt would take
+// one that looks like markup as rich text.
+void ShowPlain(QMessageBox& box)
+{
+    box.setTextFormat(Qt::PlainText);
+}
 } // namespace
 
 QWidget* QtDialogs::owner() const
@@ -23,6 +30,7 @@ QWidget* QtDialogs::owner() const
 bool QtDialogs::ask(std::string_view text, std::string_view title)
 {
     QMessageBox box(QMessageBox::Question, Text(title), Text(text), QMessageBox::Yes | QMessageBox::No, owner());
+    ShowPlain(box);
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -32,6 +40,7 @@ void QtDialogs::message(std::string_view text, std::string_view title, MessageIc
         : icon == MessageIcon::Warning                        ? QMessageBox::Warning
                                                               : QMessageBox::Information;
     QMessageBox box(kind, Text(title), Text(text), QMessageBox::Ok, owner());
+    ShowPlain(box);
     box.exec();
 }
 
