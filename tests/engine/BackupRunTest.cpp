@@ -4,6 +4,7 @@
 #include "engine/IgnoreList.h"
 #include "support/FakeClock.h"
 #include "support/Fakes.h"
+#include "support/Lasting.h"
 #include "support/Rows.h"
 #include "support/TempDir.h"
 
@@ -19,7 +20,12 @@ using namespace test;
 
 class BackupRunTest : public ::testing::Test {
 protected:
-    BackupRunTest() { projectState.Load(dir / "Sentrel.state"); }
+    BackupRunTest()
+    {
+        projectState.Load(dir / "Sentrel.state");
+        clock.setTickReadDelay(std::chrono::microseconds(0));
+        clock.setTickReadThrows(false);
+    }
 
     // Runs the project from a row as the backup timer hands it over. Gives the row's status, image, tag
     // and current file, then the log details and balloons of the run.
@@ -59,7 +65,7 @@ protected:
 
     TempDir dir;
     std::string source = dir / "source", backup = dir / "backup";
-    FakeClock clock;
+    FakeClock& clock = Lasting<FakeClock>();
     FakeTray tray;
     FakeSound sound;
     Options options;
@@ -68,7 +74,7 @@ protected:
     TaskList tasks;
     ActivityLog log { clock };
     Balloons balloons { tray, options };
-    IgnoreList ignoreList;
+    IgnoreList& ignoreList = Lasting<IgnoreList>();
     std::function<void()> onYield = [] {};
     ProjectState projectState;
     BackupRun run { BackupRun::Context { projects,

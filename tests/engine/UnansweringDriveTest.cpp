@@ -2,6 +2,7 @@
 #include "support/FakeClock.h"
 #include "support/Fakes.h"
 #include "support/FuseMount.h"
+#include "support/Lasting.h"
 #include "support/LoopMount.h"
 #include "support/Rows.h"
 #include "support/TempDir.h"
@@ -52,14 +53,7 @@ protected:
         return text;
     }
 
-    // Outlives the test: a copy given up in a call on a frozen share goes
-    // on with it once the share thaws.
-    static FakeClock& LastingClock()
-    {
-        static FakeClock* clock = new FakeClock();
-        return *clock;
-    }
-    FakeClock& clock = LastingClock();
+    FakeClock& clock = Lasting<FakeClock>();
     TempDir dir;
     std::string source = dir / "source";
     FakeTray tray;
@@ -70,7 +64,7 @@ protected:
     TaskList tasks;
     ActivityLog log { clock };
     Balloons balloons { tray, options };
-    IgnoreList ignoreList;
+    IgnoreList& ignoreList = Lasting<IgnoreList>();
     ProjectState projectState;
     std::function<void()> onTurn = [] {};
     std::function<void()> onYield = [] {};
