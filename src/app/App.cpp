@@ -33,7 +33,7 @@ App::App(Services services, AppPaths paths)
     , commands_(Commands::Context { state_, projects_, tasks_, log_, balloons_, s_.dialogs, s_.clock,
                                     paths_.ProjectFile, [this] { Exit(); }, ignoreList_ })
     , editor_(ProjectEditor::Context { state_, projects_, tasks_, s_.clock, s_.dialogs, s_.picker, s_.tray,
-                                       paths_.ProjectFile, log_ })
+                                       paths_.ProjectFile, log_, s_.yield })
 {
 }
 

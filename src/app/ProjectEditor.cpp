@@ -1,7 +1,7 @@
 #include "app/ProjectEditor.h"
 
 #include "app/DataFileSave.h"
-#include "base/FileSystem.h"
+#include "app/FolderCheck.h"
 #include "projects/ProjectListFile.h"
 #include "scheduler/TodayTasks.h"
 #include "shell/ActivityLog.h"
@@ -11,6 +11,8 @@ namespace sentrel {
 namespace {
 constexpr std::string_view kAdd = "add";
 constexpr std::string_view kEdit = "edit";
+// A sleeping disk wakes within it; a share that takes longer is taken as gone.
+constexpr auto kFolderPatience = std::chrono::seconds(5);
 
 // The folder to preselect: a trailing "/" goes, except the root's.
 std::string InitialFolder(std::string text)
@@ -67,23 +69,52 @@ void ProjectEditor::Browse(EditorField field)
                               [this, source, opening](std::string path) {
                                   if (!view_ || opening != opening_ || path.empty())
                                       return;
-                                  if (!DirExists(path)) {
-                                      c_.dialogs.message("Can not read " + path, "Error", MessageIcon::Error);
+                                  if (!checkFolder(path)) {
+                                      c_.dialogs.message(unreadable(path), "Error", MessageIcon::Error);
                                       return;
                                   }
+                                  if (!view_ || opening != opening_)
+                                      return;
                                   (source ? state_.source : state_.destination) = std::move(path);
                                   view_->showState(state_);
                               });
 }
 
+bool ProjectEditor::checkFolder(const std::string& path)
+{
+    const std::optional<bool> exists = DirExistsWithin(path, kFolderPatience, c_.yield);
+    if (!exists)
+        unanswered_ = path;
+    return exists.value_or(false);
+}
+
+std::string ProjectEditor::unreadable(const std::string& path) const
+{
+    std::string text = "Can not read " + path;
+    if (path == unanswered_)
+        text += ", the folder does not answer";
+    return text;
+}
+
 void ProjectEditor::Save()
 {
-    if (!view_)
+    // A second Save while the folders are being asked about waits its turn.
+    if (!view_ || checking_)
         return;
-    auto outcome = CheckSave(state_, { c_.state.EditMode, c_.projects, editedRow_, DirExists });
+    checking_ = true;
+    unanswered_.clear();
+    const unsigned opening = opening_;
+    auto outcome = CheckSave(state_, { c_.state.EditMode, c_.projects, editedRow_, [this](const std::string& path) {
+                                          return checkFolder(path);
+                                      } });
+    checking_ = false;
+    if (!view_ || opening != opening_)
+        return;
     view_->showState(state_);
 
     if (auto* refusal = std::get_if<SaveRefusal>(&outcome)) {
+        if (!unanswered_.empty() && refusal->text == "Can not read " + unanswered_)
+            refusal->text = unreadable(unanswered_);
         c_.dialogs.message(refusal->text, refusal->title, refusal->icon);
         if (!view_)
             return;

@@ -11,6 +11,7 @@
 #include "shell/ActivityLog.h"
 #include "shell/AppState.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -40,6 +41,7 @@ public:
         Tray& tray;
         std::string projectFile;
         ActivityLog& log;
+        std::function<void()> yield = {}; // turns the event loop while a folder is asked about
     };
 
     explicit ProjectEditor(Context context)
@@ -66,6 +68,9 @@ public:
 private:
     void Browse(EditorField field);
     void Store(ProjectRecord record);
+    // Asked off the window's thread; a folder that does not answer is noted.
+    bool checkFolder(const std::string& path);
+    std::string unreadable(const std::string& path) const;
 
     Context c_;
     EditorView* view_ = nullptr;
@@ -73,6 +78,8 @@ private:
     std::optional<std::size_t> editedRow_;
     // Tells a late folder answer from an earlier opening apart.
     unsigned opening_ = 0;
+    bool checking_ = false;
+    std::string unanswered_;
 };
 
 } // namespace sentrel
