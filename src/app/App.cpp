@@ -107,6 +107,17 @@ void App::Shutdown()
         s_.settings.WriteSetting("SaveLog", OptionToSetting(options_.saveLog));
     });
     Step([&] { s_.settings.WriteSetting("LastCheckUpdate", state_.LastCheckUpdate); });
+    // A change the user was told could not be saved gets a last try.
+    Step([&] {
+        if (state_.ProjectListUnsaved)
+            if (const WriteError error = SaveProjectList(paths_.ProjectFile, projects_))
+                log_.AddLog(kProgramName, "Can not write " + paths_.ProjectFile + ", " + *error);
+    });
+    Step([&] {
+        if (state_.IgnoreListUnsaved)
+            if (const WriteError error = ignoreList_.Save())
+                log_.AddLog(kProgramName, "Can not write " + ignoreList_.path() + ", " + *error);
+    });
     Step([&] { s_.tray.deleteIcon(); });
     Step([&] { log_.AddLog(kProgramName, "Sentrel exited"); });
     Step([&] {

@@ -78,12 +78,13 @@ void Commands::RemoveProject()
 // user's data, the files their copies, and the next save writes them whole.
 void Commands::saveProjects()
 {
-    CheckWritten(SaveProjectList(c_.projectFile, c_.projects), c_.projectFile, c_.dialogs, c_.log);
+    c_.state.ProjectListUnsaved
+        = !CheckWritten(SaveProjectList(c_.projectFile, c_.projects), c_.projectFile, c_.dialogs, c_.log);
 }
 
 void Commands::saveIgnoreList()
 {
-    CheckWritten(c_.ignoreList.Save(), c_.ignoreList.path(), c_.dialogs, c_.log);
+    c_.state.IgnoreListUnsaved = !CheckWritten(c_.ignoreList.Save(), c_.ignoreList.path(), c_.dialogs, c_.log);
 }
 
 IgnoreAdd Commands::AddIgnoreEntry(std::string_view typed)

@@ -154,7 +154,8 @@ void ProjectEditor::Store(ProjectRecord record)
     }
     // Kept in the table even if the file is not written: the user is told,
     // and the next save of the list retries.
-    CheckWritten(SaveProjectList(c_.projectFile, c_.projects), c_.projectFile, c_.dialogs, c_.log);
+    c_.state.ProjectListUnsaved
+        = !CheckWritten(SaveProjectList(c_.projectFile, c_.projects), c_.projectFile, c_.dialogs, c_.log);
 }
 
 } // namespace sentrel

@@ -12,6 +12,9 @@ struct AppState {
     std::string EditMode; // "add" or "edit" while the project editor is open
     std::string LastCheckUpdate;
     int TodayDayOfMonth = 0;
+    // A save of the list failed: it is tried again at the latest at exit.
+    bool ProjectListUnsaved = false;
+    bool IgnoreListUnsaved = false;
 };
 
 inline constexpr std::string_view kAppTitle = "Sentrel";

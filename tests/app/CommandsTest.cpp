@@ -309,6 +309,24 @@ TEST(Commands, AFailedSaveOfTheProjectListIsToldAndLoggedAndTheNextSaveWritesAll
                   + s.source + "|" + s.destination + "|Yes|23:30|Old|Every day|\r\n");
 }
 
+TEST(Commands, AChangeThatCouldNotBeSavedIsWrittenAtExitOnceTheFileCanBe)
+{
+    Started f;
+    const std::string prj = f.dataDir / "Sentrel.prj";
+    BlockFile(prj);
+    RecordingEditorView view;
+    f.app->state().EditMode = "add";
+    f.app->editor().Open(view);
+    f.app->editor().state().name = "Photos";
+    f.app->editor().state().source = f.dataDir / "src";
+    f.app->editor().state().destination = f.dataDir / "dst";
+    f.app->editor().Save();
+    f.app->editor().Close();
+    std::filesystem::remove_all(prj);
+    f.app->Shutdown();
+    EXPECT_NE(f.file().find("Photos|Daily|"), std::string::npos);
+}
+
 TEST(Commands, IgnoreEntriesAreSavedAtOnceAndAFailedSaveIsToldAndKept)
 {
     Started f;
