@@ -14,7 +14,8 @@ PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev qt6-qpa-plugins \
             libgtest-dev libcanberra-dev clang libclang-rt-dev libasound2-dev sound-theme-freedesktop \
             dpkg-dev file desktop-file-utils appstream \
             xvfb x11-utils x11-apps xdotool trayer openbox dbus at-spi2-core \
-            python3-dbus python3-gi python3-pyatspi python3-xlib
+            python3-dbus python3-gi python3-pyatspi python3-xlib \
+            fuse3 exfat-fuse exfatprogs fusefat dosfstools ntfs-3g bindfs sshfs openssh-sftp-server xfsprogs rsync
 # Sanitized builds: what LeakSanitizer is to pass over in libraries, and
 # full reports. Plain builds ignore these.
 export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0
