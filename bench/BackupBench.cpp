@@ -27,6 +27,7 @@
 #include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -52,6 +53,7 @@ private:
 
 struct Options_ {
     std::string base = "bench/out";
+    std::string exfat; // a mounted exFAT folder for the "exfat" workload
     int reps = 3;
 };
 Options_ g_options;
@@ -442,6 +444,42 @@ void BigLog()
                 next.max(), next.max() < 50 ? "ok" : "OVER");
 }
 
+// A no-change re-run onto an exFAT stick: the program against rsync, which
+// needs --modify-window there.
+void ExfatRerun(int files)
+{
+    if (g_options.exfat.empty()) {
+        std::fprintf(stderr, "exfat: give the mounted exFAT folder with --exfat DIR (bench/exfat.sh does)\n");
+        return;
+    }
+    const std::string source = g_options.base + "/exfat-src";
+    const std::string program = g_options.exfat + "/program", rsync = g_options.exfat + "/rsync";
+    if (!std::filesystem::exists(source))
+        MakePlainTree(source, files);
+    WarmUp(source);
+    SystemClock clock;
+    ProgramHarness harness(clock);
+    const std::vector<std::string> rsyncArgs { "rsync", "-a", "--modify-window=1", source + "/", rsync + "/" };
+    Remove(program);
+    Remove(rsync);
+    Figures programFull, rsyncFull, programSame, rsyncSame;
+    programFull.add(harness.backup(source, program, "Old").seconds);
+    rsyncFull.add(TimeRun(rsyncArgs));
+    std::size_t copiedAgain = 0;
+    for (int rep = 0; rep < g_options.reps; ++rep) {
+        const ProgramRun run = harness.backup(source, program, "Old");
+        programSame.add(run.seconds);
+        copiedAgain += run.failures;
+        rsyncSame.add(TimeRun(rsyncArgs));
+    }
+    std::printf("exFAT: %d files of 1-16 KiB in %d directories, median of %d\n", files, files / 100, g_options.reps);
+    Report("  first backup", programFull, nullptr, "rsync", rsyncFull, 1.0);
+    Report("  no-change re-run (Old)", programSame, nullptr, "rsync", rsyncSame, 1.0);
+    std::printf("  files the re-runs reported as failed: %zu\n", copiedAgain);
+    Remove(program);
+    Remove(rsync);
+}
+
 // The child of RunProgramChild: one run, its figures on standard output.
 int ProgramRunChild(const std::string& source, const std::string& destination)
 {
@@ -457,7 +495,7 @@ void Usage()
 {
     std::fprintf(stderr,
                  "usage: sentrel_bench [--dir DIR] [--reps N] "
-                 "[small] [large] [responsive] [scale] [tasks] [log] [all]\n");
+                 "[--exfat DIR] [small] [large] [responsive] [scale] [tasks] [log] [exfat] [all]\n");
 }
 
 } // namespace
@@ -477,6 +515,8 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "--dir" && i + 1 < argc)
             g_options.base = argv[++i];
+        else if (arg == "--exfat" && i + 1 < argc)
+            g_options.exfat = argv[++i];
         else if (arg == "--reps" && i + 1 < argc)
             g_options.reps = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--program-run" && i + 2 < argc)
@@ -508,6 +548,8 @@ int main(int argc, char** argv)
             ManyTasks();
         else if (workload == "log")
             BigLog();
+        else if (workload == "exfat")
+            ExfatRerun(5'000);
         else
             Usage();
         std::fflush(stdout);

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,6 +77,20 @@ void MakeSmallTree(const std::string& root, int files)
             std::filesystem::create_directories(subdir);
             fillDir(subdir);
         }
+    }
+}
+
+void MakePlainTree(const std::string& root, int files)
+{
+    std::vector<char> buffer(16 << 10);
+    for (int i = 0; i < files; ++i) {
+        const std::string dir = root + "/dir " + std::to_string(i / 100);
+        std::filesystem::create_directories(dir);
+        const std::string file = dir + "/file " + std::to_string(i) + ".dat";
+        WriteRandomFile(file, 1024 + NextRandom() % (15 * 1024 + 1), buffer);
+        // Half of them on odd seconds, which FAT's 2-second stamps cannot keep.
+        const timespec times[2] = { { 1'700'000'000 + i, 0 }, { 1'700'000'000 + i, 0 } };
+        ::utimensat(AT_FDCWD, file.c_str(), times, 0);
     }
 }
 

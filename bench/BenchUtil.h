@@ -11,6 +11,8 @@ namespace sentrel::bench {
 // Directories of 50 files of 1 to 16 KiB, 20 directories for every 1,000
 // files, some names with spaces and bytes that are not UTF-8.
 void MakeSmallTree(const std::string& root, int files);
+// Like MakeSmallTree, with names any file system holds (exFAT, FAT).
+void MakePlainTree(const std::string& root, int files);
 void MakeLargeFiles(const std::string& root, int count, std::size_t mib);
 
 // Reads every file once, so all contenders start from a warm cache.
