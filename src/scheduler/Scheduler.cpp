@@ -73,7 +73,14 @@ void Scheduler::TimerBackup()
         try {
             runner_.RunBackupTask(id, name);
         } catch (...) {
-            // A run that breaks must not keep the rows after it from running.
+            // A run that breaks must not keep the rows after it from running,
+            // nor leave its row looking busy.
+            try {
+                tasks_.setStatus(id, "Backup failed: unknown error.");
+                tasks_.setImage(id, TaskImage::Failed);
+                tasks_.setTag(id, kTagFinished);
+            } catch (...) {
+            }
         }
     }
 }

@@ -86,5 +86,17 @@ TEST_F(SchedulerTest, NewDateRebuildsQueuesOnlyStartupRowsAndDropsTheOutcomeOfTh
     EXPECT_EQ(runs, (std::vector<std::string> { "Now", "Boot1", "Midnight", "Boot2" }));
 }
 
+TEST_F(SchedulerTest, ARunThatThrowsEndsItsRowFailedAndTheNextRowRuns)
+{
+    tasks.appendTask(test::Task("A", "", "Need start"));
+    tasks.appendTask(test::Task("B", "", "Need start"));
+    during = [](TaskId) { throw std::bad_alloc(); };
+    scheduler.TimerBackup();
+    EXPECT_EQ(runs, (std::vector<std::string> { "A", "B" }));
+    EXPECT_EQ(tasks.at(0).Status, "Backup failed: unknown error.");
+    EXPECT_EQ(tasks.at(0).Tag, "Finished");
+    EXPECT_EQ(tasks.at(0).Image, TaskImage::Failed);
+}
+
 } // namespace
 } // namespace sentrel
