@@ -284,10 +284,9 @@ void BackupRun::run(TaskId row, const std::string& projectName)
             WriteBehind writeBehind(destination);
             engine.CountFiles(source, includeSubdir, destination, w.relay);
             engine.CopyTree(source, destination, includeSubdir, overwriteOption, source, w.relay);
-            if (!w.relay.running()) {
-                // Copies left with their provisional times are copied again.
-                engine.DiscardFinalTimes();
-            } else if ((result->writeError = writeBehind.finish()) != 0) {
+            // Also after a stop, so that what was copied counts as copied;
+            // copies left with their provisional times are copied again.
+            if ((result->writeError = writeBehind.finish()) != 0) {
                 engine.DiscardFinalTimes();
             } else if (!SameDirectory(rootFd, destination)) {
                 result->destinationGone = true;

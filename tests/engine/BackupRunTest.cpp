@@ -125,6 +125,11 @@ TEST_F(BackupRunTest, AStopHandledInATurnEndsTheCopyWithinOneFile)
     EXPECT_LT(copiedAtStop, 200u);
     // The files in hand, and those begun while the turn reached the stop.
     EXPECT_LE(Copied(), copiedAtStop + 2 * BackupRun::CopyThreads());
+    // What was copied is written out and counts as copied: no later run
+    // copies it again.
+    for (const auto& entry : std::filesystem::directory_iterator(backup))
+        EXPECT_EQ(std::filesystem::last_write_time(entry.path()),
+                  std::filesystem::last_write_time(source + "/" + entry.path().filename().string()));
 }
 
 TEST_F(BackupRunTest, AnExitInTheMiddleOfARunReturnsOnlyOnceTheCopyingHasStopped)
