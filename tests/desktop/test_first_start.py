@@ -18,6 +18,7 @@ APP_ID = "example.corvane.Sentrel"
 
 # Everything a first run may leave in the home directory (the README's table).
 ALLOWED = [".local/share/Sentrel/Sentrel.prj", ".local/share/Sentrel/Log/????-??-??.txt",
+           ".local/share/Sentrel/Sentrel.state", ".local/share/Sentrel/Temporary.lst",
            ".config/Corvane Software/Sentrel.conf", ".config/autostart/sentrel.desktop",
            ".cache/event-sound-cache.tdb.*"]
 
