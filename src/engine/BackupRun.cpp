@@ -75,6 +75,7 @@ public:
         ++errors;
         c_.log.AddLog(projectName_, detail);
     }
+    void note(std::string_view detail) override { c_.log.AddLog(projectName_, detail); }
     void yield() override { }
     bool running() const override { return true; }
 
@@ -289,7 +290,8 @@ void BackupRun::run(TaskId row, const std::string& projectName)
             if (!w.relay.running()) {
                 // Copies left with their provisional times are copied again.
                 engine.DiscardFinalTimes();
-            } else if ((result->writeError = writeBehind.finish()) != 0) {
+            } else if ((result->writeError = engine.DestinationLost()) != 0
+                       || (result->writeError = writeBehind.finish()) != 0) {
                 engine.DiscardFinalTimes();
             } else if (!SameDirectory(rootFd, destination)) {
                 result->destinationGone = true;
