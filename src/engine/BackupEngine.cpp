@@ -1,5 +1,6 @@
 #include "engine/BackupEngine.h"
 
+#include "base/CaseFold.h"
 #include "base/TextFile.h"
 #include "base/WorkerPool.h"
 #include "engine/DirChain.h"
@@ -155,6 +156,7 @@ struct BackupEngine::Walk {
     DirChain* destination; // none in the counting pass
     std::string path; // the level in hand's source directory, ending in "/"
     std::string destinationPath; // and its destination directory
+    int destinationCreateError = 0; // why the level in hand's destination could not be made
     bool excludeKnown = false;
     dev_t excludeDev = 0;
     ino_t excludeIno = 0;
@@ -325,6 +327,8 @@ void BackupEngine::CopyTree(const std::string& sourceDirectory, const std::strin
     EnsureTrailingSlash(top);
     DirChain source(OpenTop(top, sourceError), sourceError);
     DirChain destination(OpenTop(destinationRoot, destinationError), destinationError);
+    destinationLost_ = 0;
+    destination_ = {};
     std::string destinationPath = DestinationDirectory(top, sourceRoot, destinationRoot);
     Walk walk { progress,     includeSubdir == "Yes", overwriteOption == "All",  sourceRoot, destinationRoot, source,
                 &destination, std::move(top),         std::move(destinationPath) };
@@ -345,14 +349,42 @@ void BackupEngine::CopyTree(const std::string& sourceDirectory, const std::strin
                 ::fchmod(dstFd, dst.st_mode & 07777 & ~extra);
         }
     }
-    walkTree(walk, true);
+    if (dstFd >= 0) {
+        destination_ = ProbeDestination(dstFd);
+        if (DiskUnusable(destination_.error))
+            loseDestination(destination_.error);
+    } else if (DiskUnusable(destinationError)) {
+        loseDestination(destinationError);
+    }
+    if (!destinationLost_)
+        walkTree(walk, true);
+
+    const std::string root(WithoutTrailingSlash(destinationRoot));
+    if (const int lost = destinationLost_.load())
+        progress.log("Can not write " + root + ", " + SystemErrorText(lost));
+    unsigned refused = 0;
+    for (auto& copier : copiers_)
+        refused |= copier->takeRefused();
+    // Once a run, and no failure: the data is there.
+    if (refused == FileCopier::kPermissionsRefused)
+        progress.note("The destination does not keep permissions: " + root);
+    else if (refused == FileCopier::kTimesRefused)
+        progress.note("The destination does not keep time stamps: " + root);
+    else if (refused != 0)
+        progress.note("The destination does not keep permissions or time stamps: " + root);
+}
+
+void BackupEngine::loseDestination(int error)
+{
+    int none = 0;
+    destinationLost_.compare_exchange_strong(none, error);
 }
 
 void BackupEngine::walkTree(Walk& walk, bool copying)
 {
     // A loop rather than recursion: the depth of a tree is not the stack's.
     struct Level {
-        std::vector<std::string> subdirectories;
+        std::vector<Subdirectory> subdirectories;
         std::size_t next = 0;
         std::size_t pathLength;
         std::size_t destinationPathLength;
@@ -369,7 +401,8 @@ void BackupEngine::walkTree(Walk& walk, bool copying)
     enter();
     while (!levels.empty()) {
         Level& level = levels.back();
-        if (!walk.descend || level.next == level.subdirectories.size() || !walk.progress.running()) {
+        const bool goingOn = copying ? going(walk.progress) : walk.progress.running();
+        if (!walk.descend || level.next == level.subdirectories.size() || !goingOn) {
             levels.pop_back();
             if (!levels.empty()) {
                 walk.source.pop();
@@ -380,7 +413,9 @@ void BackupEngine::walkTree(Walk& walk, bool copying)
             }
             continue;
         }
-        const std::string name = std::move(level.subdirectories[level.next++]);
+        Subdirectory& next = level.subdirectories[level.next++];
+        const std::string name = std::move(next.name);
+        walk.destinationCreateError = next.createError;
         walk.path.resize(level.pathLength);
         walk.path.append(name).push_back('/');
         walk.destinationPath.resize(level.destinationPathLength);
@@ -392,7 +427,7 @@ void BackupEngine::walkTree(Walk& walk, bool copying)
     }
 }
 
-void BackupEngine::countLevel(Walk& walk, std::vector<std::string>& subdirectories)
+void BackupEngine::countLevel(Walk& walk, std::vector<Subdirectory>& subdirectories)
 {
     const int fd = walk.source.fd();
     DIR* dir = fd < 0 ? nullptr : ListingOf(fd);
@@ -403,7 +438,7 @@ void BackupEngine::countLevel(Walk& walk, std::vector<std::string>& subdirectori
         if (KindOf(fd, *entry) != EntryKind::Directory)
             FilesTotal += 1;
         else if (walk.takeSubdirectory(fd, entry->d_name, st))
-            subdirectories.emplace_back(entry->d_name);
+            subdirectories.push_back({ entry->d_name, 0 });
         walk.progress.yield();
         if (!walk.progress.running())
             break;
@@ -411,7 +446,7 @@ void BackupEngine::countLevel(Walk& walk, std::vector<std::string>& subdirectori
     ::closedir(dir);
 }
 
-void BackupEngine::copyLevel(Walk& walk, std::vector<std::string>& subdirectories)
+void BackupEngine::copyLevel(Walk& walk, std::vector<Subdirectory>& subdirectories)
 {
     BackupProgress& progress = walk.progress;
     const int srcFd = walk.source.fd();
@@ -426,14 +461,25 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<std::string>& subdirectorie
         return;
     }
     const int dstFd = walk.destination->fd();
-    const int dstError = dstFd < 0 ? errno : 0;
+    int dstError = dstFd < 0 ? errno : 0;
+    // Missing because it could not be made: that is the reason to give.
+    if (dstError == ENOENT && walk.destinationCreateError != 0)
+        dstError = walk.destinationCreateError;
+    if (DiskUnusable(dstError)) {
+        loseDestination(dstError);
+        ::closedir(dir);
+        return;
+    }
     for (auto& copier : copiers_)
         copier->enterDirectory(walk.destinationPath);
+    // Destination names met in this level, folded, with the source names
+    // that took them.
+    std::unordered_map<std::u32string, std::string> taken;
 
     // Listed a batch at a time, copied by the workers, reported in the
     // listing's order.
     int readError = 0;
-    for (bool more = true; more && progress.running();) {
+    for (bool more = true; more && going(progress);) {
         batch_.clear();
         while (batch_.size() < kBatchEntries) {
             errno = 0;
@@ -443,14 +489,16 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<std::string>& subdirectorie
                 more = false;
                 break;
             }
-            batch_.push_back({ entry->d_name, KindOf(srcFd, *entry), false, {} });
+            batch_.push_back({ entry->d_name, KindOf(srcFd, *entry), false, false, 0, {} });
         }
         // An edit of the list reaches the run from the next batch on.
         batchIgnore_ = ignore_.matcher();
+        if (destination_.caseInsensitive)
+            findCaseTwins(walk, taken);
         try {
             pool_->run(batch_.size(), [&](std::size_t i, unsigned worker) {
                 // After a stop the rest of the batch is passed over.
-                if (progress.running())
+                if (going(progress) && !batch_[i].caseTwin)
                     copyEntry(walk, batch_[i], worker, srcFd, dstFd, dstError);
             });
         } catch (...) {
@@ -463,7 +511,7 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<std::string>& subdirectorie
             if (!entry.failure.empty())
                 progress.log(entry.failure);
             if (entry.subdirectory)
-                subdirectories.push_back(std::move(entry.name));
+                subdirectories.push_back({ std::move(entry.name), entry.createError });
         }
     }
     if (readError != 0)
@@ -478,8 +526,12 @@ void BackupEngine::copyEntry(Walk& walk, Entry& entry, unsigned worker, int srcF
         copyFile(walk, entry, worker, srcFd, dstFd, dstError);
     } else if (walk.takeSubdirectory(srcFd, entry.name.c_str(), st)) {
         entry.subdirectory = true;
-        if (const int error = EnsureDirectory(dstFd, dstError, entry.name.c_str(), st.st_mode))
-            entry.failure = "Can not create " + walk.destinationPath + entry.name + ", " + SystemErrorText(error);
+        entry.createError = EnsureDirectory(dstFd, dstError, entry.name.c_str(), st.st_mode);
+        if (DiskUnusable(entry.createError))
+            loseDestination(entry.createError);
+        else if (entry.createError != 0)
+            entry.failure
+                = "Can not create " + walk.destinationPath + entry.name + ", " + SystemErrorText(entry.createError);
     }
     walk.progress.yield();
 }
@@ -499,11 +551,11 @@ void BackupEngine::copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd
     struct stat dst { };
     if (dstFd >= 0 && !walk.overwriteAll) {
         exists = ::fstatat(dstFd, name, &dst, AT_SYMLINK_NOFOLLOW) == 0;
+        if (!exists && DiskUnusable(errno))
+            return loseDestination(errno);
         if (exists) {
-            // Instants, not local calendar times: a change of time zone or
-            // daylight saving time must not make every file look newer.
             struct stat src { };
-            copy = ::fstatat(srcFd, name, &src, AT_SYMLINK_NOFOLLOW) != 0 || dst.st_mtim.tv_sec < src.st_mtim.tv_sec;
+            copy = ::fstatat(srcFd, name, &src, AT_SYMLINK_NOFOLLOW) != 0 || outOfDate(dst, src);
             // Up to date, but a file made private later is private in the
             // backup too.
             if (!copy && S_ISREG(src.st_mode) && S_ISREG(dst.st_mode) && (src.st_mode & 0777) != (dst.st_mode & 0777))
@@ -520,10 +572,49 @@ void BackupEngine::copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd
         error = SystemErrorText(dstError);
     else
         outcome = copiers_[worker]->copy(srcFd, name, entry.kind, dstFd, exists, walk.progress, error, times);
-    if (outcome == CopyOutcome::Failed)
+    const int destinationError = dstFd < 0 ? dstError : copiers_[worker]->destinationError();
+    if (outcome == CopyOutcome::Failed && DiskUnusable(destinationError))
+        loseDestination(destinationError);
+    else if (outcome == CopyOutcome::Failed)
         entry.failure = "Can not create " + walk.destinationPath + name + ", " + error;
     if (times.pending)
         owe(worker, walk.destinationPath, entry.name, times);
+}
+
+void BackupEngine::findCaseTwins(Walk& walk, std::unordered_map<std::u32string, std::string>& taken)
+{
+    std::u32string folded;
+    for (Entry& entry : batch_) {
+        // Only what would be copied takes a name: no dot directory, no
+        // ignored file.
+        const bool directory = entry.kind == EntryKind::Directory;
+        if (directory ? IsDotDirectory(entry.name.c_str()) : batchIgnore_->Matches(entry.name.c_str()))
+            continue;
+        FoldCase(entry.name, folded);
+        const auto [first, added] = taken.try_emplace(folded, entry.name);
+        if (added)
+            continue;
+        // Copied, it would overwrite or merge into the other one.
+        entry.caseTwin = true;
+        entry.failure = "Can not create " + walk.destinationPath + entry.name + ", the name differs only in case from "
+            + first->second;
+        if (!directory)
+            FilesDone += 1;
+    }
+}
+
+bool BackupEngine::outOfDate(const struct stat& copy, const struct stat& source) const
+{
+    // Instants, not local calendar times: a change of time zone or daylight
+    // saving time must not make every file look newer.
+    const time_t step = destination_.timeStep;
+    if (step <= 1)
+        return copy.st_mtim.tv_sec < source.st_mtim.tv_sec;
+    // Kept to the step, an odd second would look older on every run. Within
+    // one step only a change of size tells a changed file.
+    const auto slot = [step](time_t t) { return t >= 0 ? t / step : -((-t + step - 1) / step); };
+    const time_t copySlot = slot(copy.st_mtim.tv_sec), sourceSlot = slot(source.st_mtim.tv_sec);
+    return copySlot < sourceSlot || (copySlot == sourceSlot && copy.st_size != source.st_size);
 }
 
 void BackupEngine::owe(unsigned worker, const std::string& directory, const std::string& name, const FinalTimes& times)

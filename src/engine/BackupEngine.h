@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/DestinationProbe.h"
 #include "engine/FileCopy.h"
 
 #include <atomic>
@@ -7,6 +8,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
+#include <unordered_map>
 #include <vector>
 
 namespace sentrel {
@@ -23,7 +26,9 @@ public:
     virtual ~BackupProgress() = default;
     virtual void setTag(std::string_view path) = 0; // the directory or file in hand
     virtual void setStatus(std::string_view text) = 0;
-    virtual void log(std::string_view detail) = 0;
+    virtual void log(std::string_view detail) = 0; // a failure: counted as one
+    // A row about the run as a whole that is no failure of a file.
+    virtual void note(std::string_view detail) { log(detail); }
     virtual void yield() = 0; // between entries and chunks: a caller on the window's thread may turn its event loop
     virtual bool running() const = 0; // false once the schedule was stopped
 };
@@ -55,9 +60,14 @@ public:
     void CountFiles(const std::string& directory, std::string_view includeSubdir, const std::string& destinationRoot,
                     BackupProgress& progress);
 
+    // A destination that fails as a disk gone or read-only does (see
+    // DiskUnusable) ends the walk at once, with one row for it.
     void CopyTree(const std::string& sourceDirectory, const std::string& destinationRoot,
                   std::string_view includeSubdir, std::string_view overwriteOption, const std::string& sourceRoot,
                   BackupProgress& progress);
+
+    // The errno by which the last CopyTree lost its destination, or 0.
+    int DestinationLost() const { return destinationLost_.load(); }
 
     // Files of a level are copied this many at a time. With more than one,
     // the progress is called from as many threads at once.
@@ -85,14 +95,24 @@ private:
         std::string name;
         EntryKind kind;
         bool subdirectory = false; // one to walk
+        bool caseTwin = false; // its destination entry is an earlier entry's
+        int createError = 0; // of a subdirectory's destination
         std::string failure; // the log row, if any
+    };
+    struct Subdirectory {
+        std::string name;
+        int createError = 0; // why its destination could not be made
     };
 
     // Lists each level, then descends into the subdirectories it met, depth
     // first; `copying` tells the copy from the counting pass.
     void walkTree(Walk& walk, bool copying);
-    void countLevel(Walk& walk, std::vector<std::string>& subdirectories);
-    void copyLevel(Walk& walk, std::vector<std::string>& subdirectories);
+    void countLevel(Walk& walk, std::vector<Subdirectory>& subdirectories);
+    void copyLevel(Walk& walk, std::vector<Subdirectory>& subdirectories);
+    void findCaseTwins(Walk& walk, std::unordered_map<std::u32string, std::string>& taken);
+    bool outOfDate(const struct stat& copy, const struct stat& source) const;
+    void loseDestination(int error);
+    bool going(const BackupProgress& progress) const { return progress.running() && destinationLost_.load() == 0; }
     void copyEntry(Walk& walk, Entry& entry, unsigned worker, int srcFd, int dstFd, int dstError);
     void copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd, int dstFd, int dstError);
     void refreshProgress(BackupProgress& progress);
@@ -119,6 +139,8 @@ private:
     std::vector<std::string> tags_; // one for each worker
     std::vector<OwedTimes> owed_; // one for each worker
     std::string tempJournal_;
+    DestinationTraits destination_;
+    std::atomic<int> destinationLost_ = 0;
 };
 
 } // namespace sentrel

@@ -75,6 +75,7 @@ public:
         ++errors;
         c_.log.AddLog(projectName_, detail);
     }
+    void note(std::string_view detail) override { c_.log.AddLog(projectName_, detail); }
     void yield() override { }
     bool running() const override { return true; }
 
@@ -286,7 +287,8 @@ void BackupRun::run(TaskId row, const std::string& projectName)
             engine.CopyTree(source, destination, includeSubdir, overwriteOption, source, w.relay);
             // Also after a stop, so that what was copied counts as copied;
             // copies left with their provisional times are copied again.
-            if ((result->writeError = writeBehind.finish()) != 0) {
+            if ((result->writeError = engine.DestinationLost()) != 0
+                || (result->writeError = writeBehind.finish()) != 0) {
                 engine.DiscardFinalTimes();
             } else if (!SameDirectory(rootFd, destination)) {
                 result->destinationGone = true;

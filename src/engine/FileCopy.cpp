@@ -2,6 +2,7 @@
 
 #include "base/TextFile.h"
 #include "engine/BackupEngine.h"
+#include "engine/DestinationProbe.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -86,8 +87,9 @@ bool RangeCopyUnsupported(int error)
     return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP;
 }
 
-// Bytes copied from `offset` on, 0 at the end of the input, or -errno.
-ssize_t PReadWrite(int in, int out, char* buffer, std::size_t want, off_t offset)
+// Bytes copied from `offset` on, 0 at the end of the input, or -errno;
+// `reading` tells whose.
+ssize_t PReadWrite(int in, int out, char* buffer, std::size_t want, off_t offset, bool& reading)
 {
     std::size_t done = 0;
     while (done < want) {
@@ -95,6 +97,7 @@ ssize_t PReadWrite(int in, int out, char* buffer, std::size_t want, off_t offset
         if (got < 0) {
             if (errno == EINTR)
                 continue;
+            reading = true;
             return -errno;
         }
         if (got == 0)
@@ -289,6 +292,8 @@ CopyOutcome FileCopier::copy(int srcDirFd, const char* name, EntryKind kind, int
 {
     abandoned_ = false;
     times.pending = false;
+    destinationError_ = 0;
+    sourceFailed_ = false;
     switch (kind) {
     case EntryKind::Regular:
         return copyRegular(srcDirFd, name, dstDirFd, exists, progress, error, times);
@@ -349,6 +354,8 @@ CopyOutcome FileCopier::commitNamed(int dstDirFd, const char* name, int failure,
     tempDirFd_ = -1;
     if (failure == 0)
         return CopyOutcome::Copied;
+    if (!sourceFailed_)
+        destinationError_ = failure;
     error = SystemErrorText(failure);
     return CopyOutcome::Failed;
 }
@@ -374,6 +381,8 @@ CopyOutcome FileCopier::commitAnonymous(int fd, int dstDirFd, const char* name, 
     }
     if (failure == 0)
         return CopyOutcome::Copied;
+    if (!sourceFailed_)
+        destinationError_ = failure;
     error = SystemErrorText(failure);
     return CopyOutcome::Failed;
 }
@@ -409,6 +418,7 @@ CopyOutcome FileCopier::copyRegular(int srcDirFd, const char* name, int dstDirFd
             return out.get() < 0 ? errno : 0;
         });
         if (failure != 0) {
+            destinationError_ = failure;
             error = SystemErrorText(failure);
             return CopyOutcome::Failed;
         }
@@ -429,18 +439,33 @@ CopyOutcome FileCopier::copyRegular(int srcDirFd, const char* name, int dstDirFd
     const timespec provisional[2]
         = { st.st_atim, { std::max(st.st_mtim.tv_sec, earliest) - kProvisionalAge, st.st_mtim.tv_nsec } };
     struct stat written { };
-    if (failure == 0 && ::futimens(out.get(), provisional) != 0)
-        failure = errno;
+    bool timesKept = true;
+    if (failure == 0 && ::futimens(out.get(), provisional) != 0) {
+        if (MetadataRefused(errno)) {
+            timesKept = false;
+            refused_ |= kTimesRefused;
+        } else {
+            failure = errno;
+        }
+    }
     // The umask or a default ACL may have taken bits away.
     if (failure == 0 && ::fstat(out.get(), &written) != 0)
         failure = errno;
-    if (failure == 0 && (written.st_mode & 07777) != mode && ::fchmod(out.get(), mode) != 0)
-        failure = errno;
-    // A file system that cannot go back far enough (FAT before 1980): the
-    // data goes to the disk now and the copy takes its final times at once.
-    if (failure == 0 && written.st_mtim.tv_sec >= st.st_mtim.tv_sec) {
+    if (failure == 0 && (written.st_mode & 07777) != mode && ::fchmod(out.get(), mode) != 0) {
+        if (MetadataRefused(errno) || errno == EACCES)
+            refused_ |= kPermissionsRefused;
+        else
+            failure = errno;
+    }
+    // No older time to hide behind (times refused, or FAT before 1980):
+    // the data goes to the disk now and the copy takes its final times at
+    // once, where it can.
+    if (failure == 0 && (!timesKept || written.st_mtim.tv_sec >= st.st_mtim.tv_sec)) {
         const timespec final[2] = { st.st_atim, st.st_mtim };
-        if (::fsync(out.get()) != 0 || ::futimens(out.get(), final) != 0)
+        // A file system without fsync has nothing to write out.
+        if (::fsync(out.get()) != 0 && errno != EINVAL && !MetadataRefused(errno))
+            failure = errno;
+        else if (timesKept && ::futimens(out.get(), final) != 0)
             failure = errno;
     } else {
         times.pending = failure == 0;
@@ -457,6 +482,11 @@ CopyOutcome FileCopier::copyRegular(int srcDirFd, const char* name, int dstDirFd
     const CopyOutcome outcome = commitNamed(dstDirFd, name, failure, error);
     if (outcome != CopyOutcome::Copied)
         times.pending = false;
+    // Some drivers (fusefat) stamp a renamed file with the time of the rename.
+    struct stat renamed { };
+    if (times.pending && ::fstatat(dstDirFd, name, &renamed, AT_SYMLINK_NOFOLLOW) == 0
+        && renamed.st_mtim.tv_sec >= st.st_mtim.tv_sec)
+        ::utimensat(dstDirFd, name, provisional, AT_SYMLINK_NOFOLLOW);
     return outcome;
 }
 
@@ -504,7 +534,8 @@ int FileCopier::copyRange(int in, int out, long long offset, long long length, b
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                if (!RangeCopyUnsupported(errno))
+                // A disk gone on either side: read and write tell which.
+                if (!RangeCopyUnsupported(errno) && !DiskUnusable(errno))
                     return errno;
                 useRange = false;
                 continue;
@@ -512,7 +543,7 @@ int FileCopier::copyRange(int in, int out, long long offset, long long length, b
         } else {
             if (!buffer_)
                 buffer_ = std::make_unique<char[]>(kBufferBytes);
-            n = PReadWrite(in, out, buffer_.get(), want, off_t(inOffset));
+            n = PReadWrite(in, out, buffer_.get(), want, off_t(inOffset), sourceFailed_);
             if (n < 0)
                 return int(-n);
             inOffset += n;
@@ -557,12 +588,17 @@ CopyOutcome FileCopier::copyLink(int srcDirFd, const char* name, int dstDirFd, s
     int failure
         = createNamed(dstDirFd, [&](const char* temp) { return ::symlinkat(target, dstDirFd, temp) == 0 ? 0 : errno; });
     if (failure != 0) {
+        destinationError_ = failure;
         error = SystemErrorText(failure);
         return CopyOutcome::Failed;
     }
     const timespec times[2] = { st.st_atim, st.st_mtim };
-    if (::utimensat(dstDirFd, tempName_, times, AT_SYMLINK_NOFOLLOW) != 0)
-        failure = errno;
+    if (::utimensat(dstDirFd, tempName_, times, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (MetadataRefused(errno))
+            refused_ |= kTimesRefused;
+        else
+            failure = errno;
+    }
     return commitNamed(dstDirFd, name, failure, error);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <time.h>
+#include <utility>
 
 namespace sentrel {
 
@@ -44,6 +45,13 @@ void SweepTempJournal(const std::string& journalPath);
 // so that until its data is known to be on the disk, a power cut cannot
 // leave it looking up to date; the source's times are handed back to be
 // set once the file system has been written out.
+//
+// A destination that refuses permission bits or times (a share, a phone,
+// FAT without Unix attributes) still gets the data: the copy keeps what
+// the file system gives it. One whose times are refused can not look older
+// than its source, so its data is written out before it takes its name; it
+// then bears the time of the copy, and "Old" copies it again only once its
+// source is changed after that.
 class FileCopier final {
 public:
     FileCopier();
@@ -73,6 +81,14 @@ public:
     // Removes the temporary file of a copy in hand.
     void abandon();
 
+    // The errno of the last copy's failure when the destination failed it,
+    // else 0.
+    int destinationError() const { return destinationError_; }
+
+    enum Refused : unsigned { kPermissionsRefused = 1, kTimesRefused = 2 };
+    // What the destination refused to keep since the last call.
+    unsigned takeRefused() { return std::exchange(refused_, 0u); }
+
 private:
     CopyOutcome copyRegular(int srcDirFd, const char* name, int dstDirFd, bool exists, BackupProgress& progress,
                             std::string& error, FinalTimes& times);
@@ -87,6 +103,9 @@ private:
     CopyOutcome commitNamed(int dstDirFd, const char* name, int failure, std::string& error);
     CopyOutcome commitAnonymous(int fd, int dstDirFd, const char* name, bool exists, int failure, std::string& error);
 
+    int destinationError_ = 0;
+    bool sourceFailed_ = false; // the failure in hand is the source's
+    unsigned refused_ = 0;
     char tempName_[48] = {};
     int tempDirFd_ = -1; // set while a named temporary file exists
     bool abandoned_ = false;

@@ -21,12 +21,18 @@ void ProgressRelay::setStatus(std::string_view text)
 void ProgressRelay::log(std::string_view detail)
 {
     const std::lock_guard lock(mutex_);
-    logs_.emplace_back(detail);
+    logs_.emplace_back(false, detail);
+}
+
+void ProgressRelay::note(std::string_view detail)
+{
+    const std::lock_guard lock(mutex_);
+    logs_.emplace_back(true, detail);
 }
 
 void ProgressRelay::deliverTo(BackupProgress& owner)
 {
-    std::vector<std::string> logs;
+    std::vector<std::pair<bool, std::string>> logs;
     std::string tag, status;
     bool tagChanged, statusChanged;
     {
@@ -37,8 +43,12 @@ void ProgressRelay::deliverTo(BackupProgress& owner)
         tagChanged = std::exchange(tagChanged_, false);
         statusChanged = std::exchange(statusChanged_, false);
     }
-    for (const std::string& detail : logs)
-        owner.log(detail);
+    for (const auto& [isNote, detail] : logs) {
+        if (isNote)
+            owner.note(detail);
+        else
+            owner.log(detail);
+    }
     if (statusChanged)
         owner.setStatus(status);
     if (tagChanged)

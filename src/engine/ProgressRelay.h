@@ -5,6 +5,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sentrel {
@@ -18,6 +19,7 @@ public:
     void setTag(std::string_view path) override;
     void setStatus(std::string_view text) override;
     void log(std::string_view detail) override;
+    void note(std::string_view detail) override;
     void yield() override { }
     bool running() const override { return running_.load(std::memory_order_relaxed); }
 
@@ -29,7 +31,7 @@ private:
     std::mutex mutex_;
     std::string tag_, status_;
     bool tagChanged_ = false, statusChanged_ = false;
-    std::vector<std::string> logs_;
+    std::vector<std::pair<bool, std::string>> logs_; // a note or not, and the row
     std::atomic<bool> running_ { true };
 };
 

@@ -4,6 +4,7 @@
 #include "engine/IgnoreList.h"
 #include "support/FakeClock.h"
 #include "support/Fakes.h"
+#include "support/FuseMount.h"
 #include "support/Lasting.h"
 #include "support/Rows.h"
 #include "support/TempDir.h"
@@ -193,6 +194,45 @@ TEST_F(BackupRunTest, ADestinationThatIsPulledDuringTheRunEndsItFailed)
         "backup directory or disk not found.|Mail - Backup failed\r\nWarning: target backup directory or disk "
         "not found:\r\n"
             + backup + "|Sentrel|3");
+}
+
+TEST_F(BackupRunTest, AStickPulledDuringTheRunEndsItFailedWithOneRow)
+{
+    if (const std::string reason = FuseMount::Unavailable(FuseMount::Kind::Exfat); !reason.empty())
+        GTEST_SKIP() << reason;
+    TempDir mountDir;
+    FuseMount stick(FuseMount::Kind::Exfat, mountDir.path());
+    ASSERT_TRUE(stick.error().empty()) << stick.error();
+    backup = stick.path() + "/backup";
+    SlowSource(200);
+    bool pulled = false;
+    onYield = [&] {
+        if (!pulled && Exists(backup + "/file0")) {
+            stick.pull();
+            pulled = true;
+        }
+    };
+    const std::string text = Run(backup);
+    const std::size_t rows = log.rows().size();
+    ASSERT_EQ(rows, 3u) << text;
+    EXPECT_TRUE(log.rows()[1].detail.starts_with("Can not write " + backup + ", ")) << text;
+    EXPECT_TRUE(text.starts_with("Backup failed: target backup directory or disk can not be written, ")) << text;
+}
+
+TEST_F(BackupRunTest, ADestinationKeepingNoPermissionsIsNotedButFinishesWithoutErrors)
+{
+    if (const std::string reason = FuseMount::Unavailable(FuseMount::Kind::ChmodDenied); !reason.empty())
+        GTEST_SKIP() << reason;
+    TempDir mountDir;
+    FuseMount share(FuseMount::Kind::ChmodDenied, mountDir.path());
+    ASSERT_TRUE(share.error().empty()) << share.error();
+    MakeDirs(source);
+    WriteFile(source + "/file.txt", "content");
+    ::chmod((source + "/file.txt").c_str(), 0644);
+    EXPECT_EQ(Run(share.path()),
+              "Backup finished.|3|Finished||Start backup|The destination does not keep permissions: " + share.path()
+                  + "|Backup finished|Mail - Backup finished|Sentrel|1");
+    EXPECT_EQ(ReadFile(share.path() + "/file.txt"), "content");
 }
 
 TEST_F(BackupRunTest, FilesThatFailAreCountedInTheRowTheLogAndAWarningBalloon)

@@ -445,24 +445,31 @@ TEST_F(CopyTreeTest, DepthHasNoLimitButTheFileSystems)
 
 // Folders the user cannot list; root can list any, so a child process
 // takes an ordinary user's uid.
-TEST_F(CopyTreeTest, AFolderThatCannotBeListedIsLogged)
+TEST_F(CopyTreeTest, AFolderThatCannotBeListedOrMadeIsLoggedWithItsReason)
 {
     Put("/open/a", "a");
     Put("/locked/b", "b");
+    // Its copy can not be made in a folder of the backup the user may not write to.
+    Put("/shut/new/c", "c");
+    MakeDirs(dst + "/shut");
     ::chmod(dir.path().c_str(), 0777);
     std::filesystem::permissions(src, std::filesystem::perms::all);
     std::filesystem::permissions(dst, std::filesystem::perms::all);
     ::chmod((src + "/locked").c_str(), 0);
+    ::chmod((dst + "/shut").c_str(), 0555);
     const std::string result = AsOrdinaryUser([&] {
         Run();
         std::string text;
+        std::sort(logs.begin(), logs.end());
         for (const std::string& line : logs)
             text += line + "\n";
         return text + ReadFile(dst + "/open/a");
     });
     if (result == kNoOrdinaryUser)
         GTEST_SKIP() << "no ordinary user to run as";
-    EXPECT_EQ(result, "Can not read " + src + "/locked, Permission denied\na");
+    EXPECT_EQ(result,
+              "Can not create " + dst + "/shut/new, Permission denied\nCan not create " + dst
+                  + "/shut/new/c, Permission denied\nCan not read " + src + "/locked, Permission denied\na");
 }
 
 } // namespace
