@@ -130,6 +130,7 @@ FuseMount::FuseMount(Kind kind, const std::string& workDir)
         return;
     }
     mounted_ = true;
+    daemon_ = findDaemon();
 }
 
 FuseMount::~FuseMount()
@@ -140,7 +141,7 @@ FuseMount::~FuseMount()
         RunCommand("losetup -d " + Quoted(device_) + " 2>/dev/null");
 }
 
-pid_t FuseMount::daemon() const
+pid_t FuseMount::findDaemon() const
 {
     // The daemon is the process whose arguments name the mount point.
     DIR* proc = ::opendir("/proc");
@@ -163,14 +164,14 @@ pid_t FuseMount::daemon() const
 
 void FuseMount::freeze()
 {
-    if (const pid_t pid = daemon(); pid > 0 && ::kill(pid, SIGSTOP) == 0)
+    if (daemon_ > 0 && ::kill(daemon_, SIGSTOP) == 0)
         frozen_ = true;
 }
 
 void FuseMount::thaw()
 {
     if (frozen_)
-        ::kill(daemon(), SIGCONT);
+        ::kill(daemon_, SIGCONT);
     frozen_ = false;
 }
 
@@ -180,9 +181,9 @@ void FuseMount::pull()
         return;
     // Killed with the mount still there: every call then fails with
     // "Transport endpoint is not connected", as on a pulled stick.
-    if (const pid_t pid = daemon(); pid > 0) {
-        ::kill(pid, SIGCONT);
-        ::kill(pid, SIGKILL);
+    if (daemon_ > 0) {
+        ::kill(daemon_, SIGCONT);
+        ::kill(daemon_, SIGKILL);
     }
     frozen_ = false;
 }

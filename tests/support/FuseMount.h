@@ -34,11 +34,12 @@ public:
     void pull();
 
 private:
-    pid_t daemon() const;
+    pid_t findDaemon() const;
     void unmount();
 
     Kind kind_;
     std::string workDir_, mountPoint_, device_, error_;
+    pid_t daemon_ = 0; // found while it answers: looking later could wait on a frozen mount
     bool mounted_ = false;
     bool frozen_ = false;
 };
