@@ -14,6 +14,7 @@ namespace sentrel {
 class Clock;
 class IgnoreList;
 class IgnoreMatcher;
+class VersionKeeper;
 class WorkerPool;
 
 // Where the engine reports while it walks; a run points it at its task
@@ -65,6 +66,9 @@ public:
 
     // Removes the temporary files of the copies in hand.
     void abandon();
+
+    // Keeps each file a copy replaces there (see VersionKeeper); none: not kept.
+    void setVersions(VersionKeeper* versions);
 
     // Before the first named temporary file in a directory, the directory
     // is listed at the end of this file, for SweepTempJournal. Empty: none.
@@ -119,6 +123,7 @@ private:
     std::vector<std::string> tags_; // one for each worker
     std::vector<OwedTimes> owed_; // one for each worker
     std::string tempJournal_;
+    VersionKeeper* versions_ = nullptr;
 };
 
 } // namespace sentrel

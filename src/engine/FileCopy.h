@@ -10,6 +10,7 @@
 namespace sentrel {
 
 class BackupProgress;
+class VersionKeeper;
 
 enum class EntryKind { Regular, Link, Pipe, Socket, Device, Directory };
 
@@ -73,6 +74,9 @@ public:
     // Removes the temporary file of a copy in hand.
     void abandon();
 
+    // Where a replaced file is kept before its name is taken; none: not kept.
+    void setVersions(VersionKeeper* versions) { versions_ = versions; }
+
 private:
     CopyOutcome copyRegular(int srcDirFd, const char* name, int dstDirFd, bool exists, BackupProgress& progress,
                             std::string& error, FinalTimes& times);
@@ -98,6 +102,7 @@ private:
     unsigned long tempCounter_ = 0;
     std::size_t chunkBytes_;
     std::unique_ptr<char[]> buffer_;
+    VersionKeeper* versions_ = nullptr;
 };
 
 } // namespace sentrel
