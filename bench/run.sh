@@ -2,7 +2,7 @@
 # Builds the benchmark and times backups against cp -a and rsync -a on
 # generated trees (warm cache): the whole program, with its window shown on
 # the offscreen platform, beside the engine alone.
-#   bench/run.sh [--dir DIR] [--reps N] [small] [large] [responsive] [tasks] [log] [scale] [all]
+#   bench/run.sh [--dir DIR] [--reps N] [small] [large] [responsive] [tasks] [log] [scale] [versions] [all]
 # The trees are generated once into DIR (default bench/out) and kept there;
 # the copies are removed after each workload.
 set -eu

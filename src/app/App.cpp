@@ -106,6 +106,7 @@ void App::Shutdown()
         s_.settings.WriteSetting("ShowBalloon", OptionToSetting(options_.showBalloon));
         s_.settings.WriteSetting("SaveLog", OptionToSetting(options_.saveLog));
     });
+    Step([&] { WriteVersionOptions(s_.settings, options_); });
     Step([&] { s_.settings.WriteSetting("LastCheckUpdate", state_.LastCheckUpdate); });
     // A change the user was told could not be saved gets a last try.
     Step([&] {

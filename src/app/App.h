@@ -69,6 +69,7 @@ public:
     void Exit();
 
     const AppPaths& paths() const { return paths_; }
+    const Services& services() const { return s_; }
     AppState& state() { return state_; }
     Options& options() { return options_; }
     ProjectTable& projects() { return projects_; }

@@ -8,6 +8,7 @@ inline constexpr int ID_REMOVE = 1022;
 inline constexpr int ID_EDIT = 1023;
 inline constexpr int ID_BACKUPNOW = 1024;
 inline constexpr int ID_EXIT = 1025;
+inline constexpr int ID_RESTORE = 1030;
 
 // Buttons of the toolbar over today's tasks.
 inline constexpr int ID_STARTSCHEDULE = 1020;

@@ -17,6 +17,8 @@ void Commands::MainToolbar(int id)
         return EditProject();
     case ID_BACKUPNOW:
         return BackupNow();
+    case ID_RESTORE:
+        return RestoreProject();
     case ID_EXIT:
         if (c_.exit)
             c_.exit();
@@ -133,6 +135,21 @@ void Commands::BackupNow()
     c_.tasks.appendTask(std::move(row));
     if (view_)
         view_->showTasksTab();
+}
+
+void Commands::RestoreProject()
+{
+    if (c_.projects.empty()) {
+        c_.dialogs.message("Please add a project", kAppTitle, MessageIcon::Information);
+        return;
+    }
+    const auto selected = c_.projects.selectedIndex();
+    if (!selected) {
+        c_.dialogs.message("Please select a project", kAppTitle, MessageIcon::Information);
+        return;
+    }
+    if (view_)
+        view_->openRestore(c_.projects.at(*selected).record.ProjectName);
 }
 
 void Commands::StartStopSchedule()

@@ -47,6 +47,7 @@ public:
     void RemoveProject();
     void SortProjects(int column);
     void BackupNow();
+    void RestoreProject();
 
     void StartStopSchedule();
     void RemoveTask();

@@ -5,6 +5,7 @@
 #include "base/WorkerPool.h"
 #include "engine/DirChain.h"
 #include "engine/IgnoreList.h"
+#include "engine/Versions.h"
 #include "platform/Clock.h"
 
 #include <algorithm>
@@ -258,6 +259,11 @@ void BackupEngine::abandon()
         copier->abandon();
 }
 
+void BackupEngine::setVersions(VersionKeeper* versions)
+{
+    versions_ = versions;
+}
+
 void BackupEngine::setTempJournal(std::string path)
 {
     tempJournal_ = std::move(path);
@@ -332,8 +338,10 @@ void BackupEngine::CopyTree(const std::string& sourceDirectory, const std::strin
     std::string destinationPath = DestinationDirectory(top, sourceRoot, destinationRoot);
     Walk walk { progress,     includeSubdir == "Yes", overwriteOption == "All",  sourceRoot, destinationRoot, source,
                 &destination, std::move(top),         std::move(destinationPath) };
-    for (auto& copier : copiers_)
+    for (auto& copier : copiers_) {
         copier->setJournal(tempJournal_);
+        copier->setVersions(versions_);
+    }
 
     struct stat dst {
     }, src {};
@@ -524,6 +532,9 @@ void BackupEngine::copyEntry(Walk& walk, Entry& entry, unsigned worker, int srcF
     struct stat st { };
     if (entry.kind != EntryKind::Directory) {
         copyFile(walk, entry, worker, srcFd, dstFd, dstError);
+    } else if (versions_ && entry.name == kVersionsFolder && walk.path.size() <= walk.sourceRoot.size() + 1) {
+        // Another backup's kept versions: copied here they would pass for this one's.
+        entry.failure = "Skipped " + walk.path + entry.name + ", a folder of kept versions";
     } else if (walk.takeSubdirectory(srcFd, entry.name.c_str(), st)) {
         entry.subdirectory = true;
         entry.createError = EnsureDirectory(dstFd, dstError, entry.name.c_str(), st.st_mode);

@@ -17,6 +17,7 @@ namespace sentrel {
 class Clock;
 class IgnoreList;
 class IgnoreMatcher;
+class VersionKeeper;
 class WorkerPool;
 
 // Where the engine reports while it walks; a run points it at its task
@@ -75,6 +76,9 @@ public:
 
     // Removes the temporary files of the copies in hand.
     void abandon();
+
+    // Keeps each file a copy replaces there (see VersionKeeper); none: not kept.
+    void setVersions(VersionKeeper* versions);
 
     // Before the first named temporary file in a directory, the directory
     // is listed at the end of this file, for SweepTempJournal. Empty: none.
@@ -141,6 +145,7 @@ private:
     std::string tempJournal_;
     DestinationTraits destination_;
     std::atomic<int> destinationLost_ = 0;
+    VersionKeeper* versions_ = nullptr;
 };
 
 } // namespace sentrel

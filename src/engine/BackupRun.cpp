@@ -3,6 +3,7 @@
 #include "base/BackgroundJob.h"
 #include "base/FileSystem.h"
 #include "base/TextFile.h"
+#include "engine/Versions.h"
 #include "engine/WriteBehind.h"
 
 #include <algorithm>
@@ -91,6 +92,7 @@ private:
 struct CopyResult {
     int writeError = 0;
     bool destinationGone = false;
+    std::string versionsLog; // what pruning the kept versions did
 };
 
 // Whether the path still leads to the directory that was opened: a disk
@@ -267,8 +269,9 @@ void BackupRun::run(TaskId row, const std::string& projectName)
     c_.log.AddLog(projectName, "Start backup");
     const auto result = std::make_shared<CopyResult>();
     const bool done = runBeside(
-        [result, source, destination, includeSubdir, overwriteOption, journal = c_.tempJournal,
-         threads = CopyThreads()](Worker& w) {
+        [result, source, destination, includeSubdir, overwriteOption, journal = c_.tempJournal, threads = CopyThreads(),
+         keepDays = c_.options.keepVersions ? c_.options.keepVersionsDays : 0, start = c_.clock.now(),
+         &clock = c_.clock](Worker& w) {
             // The copy gives way to the window and to the user's other
             // programs; the threads it starts inherit that.
             ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), kCopyNice);
@@ -283,8 +286,11 @@ void BackupRun::run(TaskId row, const std::string& projectName)
             // run escapes them.
             const int rootFd = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             WriteBehind writeBehind(destination);
+            std::optional<VersionKeeper> versions;
+            engine.setVersions(keepDays > 0 ? &versions.emplace(destination, start) : nullptr);
             engine.CountFiles(source, includeSubdir, destination, w.relay);
             engine.CopyTree(source, destination, includeSubdir, overwriteOption, source, w.relay);
+            engine.setVersions(nullptr);
             // Also after a stop, so that what was copied counts as copied;
             // copies left with their provisional times are copied again.
             if ((result->writeError = engine.DestinationLost()) != 0
@@ -300,6 +306,8 @@ void BackupRun::run(TaskId row, const std::string& projectName)
             }
             if (rootFd >= 0)
                 ::close(rootFd);
+            if (keepDays > 0 && w.relay.running() && result->writeError == 0 && !result->destinationGone)
+                result->versionsLog = PruneLogText(PruneVersions(destination, clock.now(), keepDays));
         },
         progress, kNoLimit);
 
@@ -313,6 +321,8 @@ void BackupRun::run(TaskId row, const std::string& projectName)
                       "Warning: target backup directory or disk can not be written:", destination },
                     true);
     }
+    if (done && !result->versionsLog.empty())
+        c_.log.AddLog(projectName, result->versionsLog);
     const Outcome outcome = stopSeen() || !done ? Outcome::Canceled : Outcome::Finished;
     if (outcome == Outcome::Finished)
         rememberMountPoint(projectName, destination, mountPoint);

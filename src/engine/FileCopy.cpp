@@ -3,6 +3,7 @@
 #include "base/TextFile.h"
 #include "engine/BackupEngine.h"
 #include "engine/DestinationProbe.h"
+#include "engine/Versions.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -347,8 +348,14 @@ CopyOutcome FileCopier::commitNamed(int dstDirFd, const char* name, int failure,
 {
     if (abandoned_)
         return CopyOutcome::Canceled;
-    if (failure == 0 && ::renameat(dstDirFd, tempName_, dstDirFd, name) != 0)
+    VersionKeeper::Kept kept = VersionKeeper::Kept::Nothing;
+    if (failure == 0 && versions_)
+        failure = versions_->keep(dstDirFd, name, directory_, kept);
+    if (failure == 0 && ::renameat(dstDirFd, tempName_, dstDirFd, name) != 0) {
         failure = errno;
+        if (versions_)
+            versions_->undo(dstDirFd, name, directory_, kept);
+    }
     if (failure != 0)
         ::unlinkat(dstDirFd, tempName_, 0);
     tempDirFd_ = -1;

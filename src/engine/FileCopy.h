@@ -11,6 +11,7 @@
 namespace sentrel {
 
 class BackupProgress;
+class VersionKeeper;
 
 enum class EntryKind { Regular, Link, Pipe, Socket, Device, Directory };
 
@@ -88,6 +89,8 @@ public:
     enum Refused : unsigned { kPermissionsRefused = 1, kTimesRefused = 2 };
     // What the destination refused to keep since the last call.
     unsigned takeRefused() { return std::exchange(refused_, 0u); }
+    // Where a replaced file is kept before its name is taken; none: not kept.
+    void setVersions(VersionKeeper* versions) { versions_ = versions; }
 
 private:
     CopyOutcome copyRegular(int srcDirFd, const char* name, int dstDirFd, bool exists, BackupProgress& progress,
@@ -117,6 +120,7 @@ private:
     unsigned long tempCounter_ = 0;
     std::size_t chunkBytes_;
     std::unique_ptr<char[]> buffer_;
+    VersionKeeper* versions_ = nullptr;
 };
 
 } // namespace sentrel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace sentrel {
 
 // What the shell asks of the main window.
@@ -21,6 +23,8 @@ public:
     // in progress goes on.
     virtual void openProjectEditor() = 0;
     virtual void showTasksTab() = 0;
+    // Opens the restore window over a project's backup, without waiting.
+    virtual void openRestore(const std::string& projectName) = 0;
 };
 
 } // namespace sentrel

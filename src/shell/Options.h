@@ -13,7 +13,15 @@ struct Options {
     bool playSound = true; // PlaySound, "Play sound when backup finished"
     bool showBalloon = true; // ShowBalloon, "Enable tray balloon notification"
     bool saveLog = true; // SaveLog, "Log to file"
+
+    // KeepVersions and KeepVersionsDays, "Keep replaced files for N days";
+    // unlike the others, off unless set.
+    bool keepVersions = false;
+    int keepVersionsDays = 30;
 };
+
+inline constexpr int kMinKeepDays = 1;
+inline constexpr int kMaxKeepDays = 3650;
 
 inline constexpr std::string_view kDefaultLastCheckUpdate = "2005-1-1";
 
@@ -22,5 +30,7 @@ bool OptionFromSetting(std::string_view value);
 std::string_view OptionToSetting(bool checked);
 
 Options ReadOptions(SettingsStore& settings);
+// The two settings of kept versions; the others are written one by one.
+void WriteVersionOptions(SettingsStore& settings, const Options& options);
 
 } // namespace sentrel

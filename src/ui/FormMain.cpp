@@ -4,6 +4,7 @@
 #include "app/CommandIds.h"
 #include "ui/ElidedTextTooltip.h"
 #include "ui/FormProject.h"
+#include "ui/FormRestore.h"
 #include "ui/IgnoreListModel.h"
 #include "ui/LogTableModel.h"
 #include "ui/ProjectTableModel.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
@@ -203,6 +205,7 @@ QWidget* FormMain::makeProjectsPage()
     addCommand(toolbar, ID_REMOVE, tr("Remove"), "list-remove", QStyle::SP_TrashIcon, true);
     addCommand(toolbar, ID_EDIT, tr("Edit"), "document-properties", QStyle::SP_FileDialogDetailedView, true);
     addCommand(toolbar, ID_BACKUPNOW, tr("Backup Now"), "document-save", QStyle::SP_DialogSaveButton, true);
+    addCommand(toolbar, ID_RESTORE, tr("Restore..."), "document-revert", QStyle::SP_BrowserReload, true);
     addCommand(toolbar, ID_EXIT, tr("Exit"), "application-exit", QStyle::SP_DialogCloseButton, true);
 
     LVProj = makeList(projectModel_, tr("Projects"), page);
@@ -324,10 +327,39 @@ QWidget* FormMain::makeOptionsPage()
     CheckSound = addOption(tr("Play sound when backup finished"), &Options::playSound);
     CheckBalloon = addOption(tr("Enable tray balloon notification"), &Options::showBalloon);
     CheckLog = addOption(tr("Log to file"), &Options::saveLog);
+    options->addLayout(makeVersionsOption(page));
     options->addStretch();
     columns->addLayout(options);
     optionsChanged();
     return page;
+}
+
+QLayout* FormMain::makeVersionsOption(QWidget* page)
+{
+    auto* row = new QHBoxLayout;
+    CheckVersions = new QCheckBox(tr("Keep replaced files for"), page);
+    SpinVersionDays = new QSpinBox(page);
+    SpinVersionDays->setRange(kMinKeepDays, kMaxKeepDays);
+    SpinVersionDays->setAccessibleName(tr("Days to keep replaced files"));
+    connect(CheckVersions, &QCheckBox::toggled, this, [this](bool checked) {
+        app_.options().keepVersions = checked;
+        SpinVersionDays->setEnabled(checked);
+    });
+    connect(SpinVersionDays, &QSpinBox::valueChanged, this,
+            [this](int days) { app_.options().keepVersionsDays = days; });
+    row->addWidget(CheckVersions);
+    row->addWidget(SpinVersionDays);
+    row->addWidget(new QLabel(tr("days"), page));
+    row->addStretch();
+    return row;
+}
+
+void FormMain::showVersionsOption()
+{
+    const QSignalBlocker checkBlocker(CheckVersions), spinBlocker(SpinVersionDays);
+    CheckVersions->setChecked(app_.options().keepVersions);
+    SpinVersionDays->setValue(app_.options().keepVersionsDays);
+    SpinVersionDays->setEnabled(app_.options().keepVersions);
 }
 
 QWidget* FormMain::makeAboutPage()
@@ -397,6 +429,7 @@ void FormMain::optionsChanged()
         const QSignalBlocker blocker(box);
         box->setChecked(checked);
     }
+    showVersionsOption();
 }
 
 void FormMain::scheduleStateChanged(bool running)
@@ -423,6 +456,18 @@ void FormMain::openProjectEditor()
     auto* editor = new FormProject(app_.editor(), this);
     editor->setWindowModality(Qt::WindowModal);
     editor->open();
+}
+
+void FormMain::openRestore(const std::string& projectName)
+{
+    const ProjectRecord* project = app_.projects().findByName(projectName);
+    if (!project)
+        return;
+    const Services& s = app_.services();
+    auto* restore = new FormRestore({ s.dialogs, s.picker, s.yield, project->Source, project->Destination }, this);
+    restore->setWindowTitle(tr("Restore - %1").arg(QString::fromStdString(projectName)));
+    restore->setWindowModality(Qt::WindowModal);
+    restore->open();
 }
 
 void FormMain::showTasksTab()

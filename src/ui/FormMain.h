@@ -11,6 +11,7 @@ class QHeaderView;
 class QCheckBox;
 class QLineEdit;
 class QListView;
+class QSpinBox;
 class QTabWidget;
 class QTableView;
 class QToolBar;
@@ -43,6 +44,7 @@ public:
     void setScheduleTimers(bool on) override;
     void openProjectEditor() override;
     void showTasksTab() override;
+    void openRestore(const std::string& projectName) override;
 
     QTabWidget* tabs() const { return tabs_; }
     QTreeView* projectView() const { return LVProj; }
@@ -67,6 +69,8 @@ private:
     QWidget* makeOptionsPage();
     QWidget* makeAboutPage();
     QWidget* makeIgnoreEditor(QWidget* page);
+    QLayout* makeVersionsOption(QWidget* page);
+    void showVersionsOption();
     QToolBar* makeToolbar(const QString& name, QWidget* page);
     QAction* addCommand(QToolBar* toolbar, int id, const QString& caption, const char* themeIcon, int fallbackIcon,
                         bool main);
@@ -97,6 +101,8 @@ private:
     QCheckBox* CheckSound = nullptr;
     QCheckBox* CheckBalloon = nullptr;
     QCheckBox* CheckLog = nullptr;
+    QCheckBox* CheckVersions = nullptr;
+    QSpinBox* SpinVersionDays = nullptr;
     QTimer TimerMain;
     QTimer TimerBackup;
     QTimer TimerCurrent;

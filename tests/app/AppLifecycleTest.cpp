@@ -17,8 +17,8 @@ TEST(AppLifecycle, FirstStartAndExitRunTheirStepsInOrder)
     f.app->Startup("");
     EXPECT_EQ(f.journal,
               (Calls { "settings.read AutoRun", "settings.read PlaySound", "settings.read ShowBalloon",
-                       "settings.read SaveLog", "view.options", "view.show", "tray.add", "view.running",
-                       "settings.read LastCheckUpdate",
+                       "settings.read SaveLog", "settings.read KeepVersions", "settings.read KeepVersionsDays",
+                       "view.options", "view.show", "tray.add", "view.running", "settings.read LastCheckUpdate",
                        "dialogs.ask Do you want to visit our website to check if there is a new version "
                        "released?" }));
     EXPECT_TRUE(test::Exists(f.dataDir / "Log"));
@@ -32,8 +32,9 @@ TEST(AppLifecycle, FirstStartAndExitRunTheirStepsInOrder)
     f.app->Shutdown(); // a second request (a signal during the exit) changes nothing
     EXPECT_EQ(f.journal,
               (Calls { "autostart.add", "settings.write AutoRun=Yes", "settings.write PlaySound=Yes",
-                       "settings.write ShowBalloon=Yes", "settings.write SaveLog=Yes",
-                       "settings.write LastCheckUpdate=2026-12-07", "tray.delete", "process.end 0" }));
+                       "settings.write ShowBalloon=Yes", "settings.write SaveLog=Yes", "settings.write KeepVersions=No",
+                       "settings.write KeepVersionsDays=30", "settings.write LastCheckUpdate=2026-12-07", "tray.delete",
+                       "process.end 0" }));
     EXPECT_EQ(f.app->log().at(1).projectName, "  ");
     EXPECT_EQ(f.app->log().at(1).detail, "Sentrel exited");
     EXPECT_TRUE(test::ReadFile(f.dataDir / "Log/2026-12-07.txt").ends_with("      Sentrel exited\r\n"));
@@ -82,6 +83,29 @@ TEST(AppLifecycle, OnlyNoClearsAnOptionAndClearedOptionsAreKeptAtExit)
     EXPECT_EQ(f.settings.values["PlaySound"], "Yes");
     EXPECT_EQ(f.settings.values["SaveLog"], "No");
     EXPECT_FALSE(test::Exists(f.dataDir / "Log/2026-12-07.txt"));
+}
+
+TEST(AppLifecycle, KeepingVersionsIsOffUnlessSetAndItsDaysStayInRange)
+{
+    const std::pair<const char*, const char*> stored[]
+        = { { "Yes", "7" }, { "yes", "7" }, { "Yes", "0" }, { "Yes", "3651" }, { "Yes", "12x" }, { "Yes", "3650" } };
+    const std::pair<bool, int> read[]
+        = { { true, 7 }, { false, 7 }, { true, 30 }, { true, 30 }, { true, 30 }, { true, 3650 } };
+    for (std::size_t i = 0; i < std::size(stored); ++i) {
+        AppFixture f;
+        f.settings.values.insert({ { "KeepVersions", stored[i].first }, { "KeepVersionsDays", stored[i].second } });
+        f.app->Startup("");
+        EXPECT_EQ(f.app->options().keepVersions, read[i].first) << i;
+        EXPECT_EQ(f.app->options().keepVersionsDays, read[i].second) << i;
+    }
+    AppFixture f;
+    f.app->Startup("");
+    EXPECT_FALSE(f.app->options().keepVersions);
+    f.app->options().keepVersions = true;
+    f.app->options().keepVersionsDays = 90;
+    f.app->Shutdown();
+    EXPECT_EQ(f.settings.values["KeepVersions"], "Yes");
+    EXPECT_EQ(f.settings.values["KeepVersionsDays"], "90");
 }
 
 TEST(AppLifecycle, AnArgumentWithAOneStartsHiddenOrMinimizedWithoutATray)

@@ -56,6 +56,19 @@ TEST(Commands, ToolbarIdsDispatchAndUnknownOnesAreIgnored)
     EXPECT_EQ(f.app->state().EditMode, "edit");
 }
 
+TEST(Commands, RestoreOpensTheWindowOverTheSelectedProjectOnly)
+{
+    Started f;
+    f.app->commands().MainToolbar(ID_RESTORE);
+    EXPECT_EQ(f.dialogs.shown.back().text, "Please select a project");
+    f.select(2);
+    f.app->commands().MainToolbar(ID_RESTORE);
+    EXPECT_EQ(f.journal, (Calls { "view.restore Mail" }));
+    f.app->projects().clear();
+    f.app->commands().MainToolbar(ID_RESTORE);
+    EXPECT_EQ(f.dialogs.shown.back().text, "Please add a project");
+}
+
 TEST(Commands, RemoveAsksThenRemovesTheProjectAndItsTasksExactlyAndSaves)
 {
     Started f;

@@ -116,7 +116,8 @@ TEST_F(ProgramTest, StartupProjectsRunRightAfterStartAndTheExitStoresTheOptions)
         << log;
     const std::string settings = ReadFile(home / "config/Corvane Software/Sentrel.conf");
     EXPECT_TRUE(std::regex_search(settings,
-                                  std::regex("AutoRun=Yes\nLastCheckUpdate=\\d{4}-\\d{1,2}-\\d{1,2}\n"
+                                  std::regex("AutoRun=Yes\nKeepVersions=No\nKeepVersionsDays=30\n"
+                                             "LastCheckUpdate=\\d{4}-\\d{1,2}-\\d{1,2}\n"
                                              "PlaySound=Yes\nSaveLog=Yes\nShowBalloon=Yes\n")))
         << settings;
     const std::string entry = ReadFile(home / "config/autostart/sentrel.desktop");

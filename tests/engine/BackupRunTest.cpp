@@ -329,5 +329,38 @@ TEST_F(BackupRunTest, ADestinationNowOnAnotherFileSystemThanAtItsLastGoodRunIsNo
     EXPECT_TRUE(Run(dir / "elsewhere").starts_with("Backup finished.|"));
 }
 
+TEST_F(BackupRunTest, WithVersionsKeptARunKeepsWhatItReplacesThenPrunesAndSaysHowMany)
+{
+    MakeDirs(source);
+    WriteFile(source + "/file.txt", "one");
+    SetMtime(source + "/file.txt", 1000);
+    options.keepVersions = true;
+    options.keepVersionsDays = 10;
+    clock.set({ 2026, 5, 1, 8, 0, 0 });
+    EXPECT_EQ(Run(backup),
+              "Backup finished.|3|Finished||Start backup|Backup finished|Mail - Backup finished|Sentrel|1");
+
+    const std::string versions = backup + "/.sentrel-versions/";
+    MakeDirs(versions + "2026-04-01 08.00.00/sub");
+    WriteFile(versions + "2026-04-01 08.00.00/sub/old", "x");
+    WriteFile(source + "/file.txt", "two");
+    SetMtime(source + "/file.txt", 2000);
+    clock.set({ 2026, 5, 2, 8, 30, 0 });
+    EXPECT_EQ(Run(backup),
+              "Backup finished.|3|Finished||Start backup|Removed 1 old version|Backup finished|Mail - "
+              "Backup finished|Sentrel|1");
+    EXPECT_EQ(ReadFile(versions + "2026-05-02 08.30.00/file.txt"), "one");
+    EXPECT_FALSE(Exists(versions + "2026-04-01 08.00.00"));
+
+    // A prune that fails is told and the backup still finishes.
+    if (::geteuid() != 0) {
+        clock.set({ 2026, 6, 2, 8, 30, 0 });
+        ::chmod(versions.c_str(), 0500);
+        const std::string text = Run(backup);
+        ::chmod(versions.c_str(), 0700);
+        EXPECT_TRUE(text.starts_with("Backup finished.|3|Finished||Start backup|Can not remove ")) << text;
+    }
+}
+
 } // namespace
 } // namespace sentrel

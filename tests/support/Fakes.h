@@ -174,6 +174,7 @@ public:
     void setScheduleTimers(bool on) override { note(on ? "view.timers on" : "view.timers off"); }
     void openProjectEditor() override { note("view.editor"); }
     void showTasksTab() override { note("view.tasks tab"); }
+    void openRestore(const std::string& projectName) override { note("view.restore " + projectName); }
 
     bool visible = false;
     bool minimized = false;

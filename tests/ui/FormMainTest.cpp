@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListView>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -63,12 +64,33 @@ TEST(FormMain, OptionBoxesAreTheLiveOptions)
         captions << box->text();
     EXPECT_EQ(captions,
               (QStringList { "Start with the desktop session", "Play sound when backup finished",
-                             "Enable tray balloon notification", "Log to file" }));
+                             "Enable tray balloon notification", "Log to file", "Keep replaced files for" }));
     EXPECT_FALSE(boxes[1]->isChecked());
     boxes[1]->click();
     boxes[3]->click();
     EXPECT_TRUE(f.app->options().playSound);
     EXPECT_FALSE(f.app->options().saveLog);
+}
+
+TEST(FormMain, KeepingVersionsIsABoxAndADayCountThatWriteThrough)
+{
+    test::AppFixture f;
+    f.settings.values["KeepVersionsDays"] = "14";
+    FormMain form(*f.app);
+    f.app->Startup("");
+    QCheckBox* keep = form.findChildren<QCheckBox*>().back();
+    auto* days = form.findChild<QSpinBox*>();
+    ASSERT_NE(days, nullptr);
+    EXPECT_FALSE(keep->isChecked());
+    EXPECT_FALSE(days->isEnabled());
+    EXPECT_EQ(days->value(), 14);
+    EXPECT_EQ(days->minimum(), 1);
+    EXPECT_EQ(days->maximum(), 3650);
+    keep->click();
+    days->setValue(90);
+    EXPECT_TRUE(f.app->options().keepVersions);
+    EXPECT_EQ(f.app->options().keepVersionsDays, 90);
+    EXPECT_TRUE(days->isEnabled());
 }
 
 TEST(FormMain, IgnoreListEditsThatCannotBeSavedAreToldAndStayListed)

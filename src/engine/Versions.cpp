@@ -1,0 +1,294 @@
+#include "engine/Versions.h"
+
+#include "base/DateTime.h"
+#include "base/TextFile.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace sentrel {
+
+namespace {
+constexpr int kFolderMode = 0777; // less the umask, as the user's own folders
+constexpr int kOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// 0 when `name` is a directory in dirFd afterwards, made or not; else the errno.
+int MakeFolder(int dirFd, const char* name)
+{
+    if (::mkdirat(dirFd, name, kFolderMode) == 0 || errno == EEXIST)
+        return 0;
+    return errno;
+}
+
+bool NoHardLinks(int error)
+{
+    // exFAT and FAT say EPERM; some FUSE and network file systems the others.
+    return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == EMLINK || error == ENOSYS;
+}
+
+bool IsDirectoryEntry(int dirFd, const dirent& entry)
+{
+    if (entry.d_type != DT_UNKNOWN)
+        return entry.d_type == DT_DIR;
+    struct stat st { };
+    return ::fstatat(dirFd, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Removes `name` of parentFd with all it holds, counting the files. Goes on
+// past failures; gives the first one's errno, or 0.
+int RemoveTree(int parentFd, const char* name, int& files)
+{
+    const int fd = ::openat(parentFd, name, kOpenFlags);
+    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return error;
+    }
+    // Listed before anything is removed: removing while listing may skip entries.
+    std::vector<std::pair<std::string, bool>> entries;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view entryName = entry->d_name;
+        if (entryName != "." && entryName != "..")
+            entries.emplace_back(entry->d_name, IsDirectoryEntry(fd, *entry));
+    }
+    int failure = 0;
+    for (const auto& [entryName, directory] : entries) {
+        int error = 0;
+        if (directory)
+            error = RemoveTree(fd, entryName.c_str(), files);
+        else if (::unlinkat(fd, entryName.c_str(), 0) == 0)
+            ++files;
+        else
+            error = errno;
+        if (failure == 0)
+            failure = error;
+    }
+    ::closedir(dir);
+    if (::unlinkat(parentFd, name, AT_REMOVEDIR) != 0 && failure == 0)
+        failure = errno;
+    return failure;
+}
+
+long long SecondsOf(const LocalDateTime& t)
+{
+    return (long long)DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+}
+} // namespace
+
+std::string VersionFolderName(const LocalDateTime& t)
+{
+    std::string name = FormatDateTime(t);
+    // ":" is not allowed on FAT, exFAT and NTFS.
+    for (char& c : name) {
+        if (c == ':')
+            c = '.';
+    }
+    return name;
+}
+
+std::optional<LocalDateTime> ParseVersionFolderName(std::string_view name)
+{
+    constexpr std::string_view pattern = "dddd-dd-dd dd.dd.dd";
+    if (name.size() < pattern.size() || (name.size() > pattern.size() && name[pattern.size()] != '-'))
+        return std::nullopt;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const bool digit = name[i] >= '0' && name[i] <= '9';
+        if (pattern[i] == 'd' ? !digit : name[i] != pattern[i])
+            return std::nullopt;
+    }
+    const auto number = [&](std::size_t at, std::size_t count) {
+        int value = 0;
+        for (std::size_t i = at; i < at + count; ++i)
+            value = value * 10 + (name[i] - '0');
+        return value;
+    };
+    const LocalDateTime t { number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2) };
+    if (!IsValidDate(t.year, t.month, t.day) || t.hour > 23 || t.minute > 59 || t.second > 59)
+        return std::nullopt;
+    return t;
+}
+
+std::string RelativeDirectory(std::string_view directory, std::string_view destinationRoot)
+{
+    if (directory.starts_with(destinationRoot))
+        directory.remove_prefix(destinationRoot.size());
+    while (directory.starts_with('/'))
+        directory.remove_prefix(1);
+    while (directory.ends_with('/'))
+        directory.remove_suffix(1);
+    return std::string(directory);
+}
+
+VersionKeeper::VersionKeeper(std::string destinationRoot, const LocalDateTime& runStart)
+    : root_(std::move(destinationRoot))
+    , runName_(VersionFolderName(runStart))
+{
+}
+
+VersionKeeper::~VersionKeeper()
+{
+    if (cachedFd_ >= 0)
+        ::close(cachedFd_);
+    if (runFd_ >= 0)
+        ::close(runFd_);
+}
+
+int VersionKeeper::runFolder(int& error)
+{
+    if (runFd_ >= 0)
+        return runFd_;
+    // Made only when the first file is kept: a run that replaces nothing
+    // leaves no trace.
+    const int rootFd = ::open(root_.c_str(), kOpenFlags);
+    if (rootFd < 0) {
+        error = errno;
+        return -1;
+    }
+    const std::string versions(kVersionsFolder);
+    error = MakeFolder(rootFd, versions.c_str());
+    const int versionsFd = error == 0 ? ::openat(rootFd, versions.c_str(), kOpenFlags) : -1;
+    if (error == 0 && versionsFd < 0)
+        error = errno;
+    ::close(rootFd);
+    if (versionsFd < 0)
+        return -1;
+    // Another run started in the same second: a folder of its own.
+    std::string name = runName_;
+    for (int n = 2; ::mkdirat(versionsFd, name.c_str(), kFolderMode) != 0; ++n) {
+        if (errno != EEXIST || n > 99) {
+            error = errno;
+            ::close(versionsFd);
+            return -1;
+        }
+        name = runName_ + "-" + std::to_string(n);
+    }
+    runFd_ = ::openat(versionsFd, name.c_str(), kOpenFlags);
+    error = runFd_ < 0 ? errno : 0;
+    ::close(versionsFd);
+    return runFd_;
+}
+
+int VersionKeeper::folderFor(const std::string& relative, int& error)
+{
+    if (cachedFd_ >= 0 && relative == cachedRelative_)
+        return cachedFd_;
+    const int run = runFolder(error);
+    if (run < 0)
+        return -1;
+    int fd = ::fcntl(run, F_DUPFD_CLOEXEC, 0);
+    for (std::size_t start = 0; start < relative.size() && fd >= 0;) {
+        std::size_t end = relative.find('/', start);
+        if (end == std::string::npos)
+            end = relative.size();
+        const std::string part = relative.substr(start, end - start);
+        start = end + 1;
+        if (part.empty())
+            continue;
+        int next = -1;
+        if ((error = MakeFolder(fd, part.c_str())) == 0 && (next = ::openat(fd, part.c_str(), kOpenFlags)) < 0)
+            error = errno;
+        ::close(fd);
+        fd = next;
+    }
+    if (fd < 0) {
+        if (error == 0)
+            error = errno;
+        return -1;
+    }
+    if (cachedFd_ >= 0)
+        ::close(cachedFd_);
+    cachedFd_ = fd;
+    cachedRelative_ = relative;
+    return fd;
+}
+
+int VersionKeeper::keep(int dirFd, const char* name, std::string_view directory, Kept& kept)
+{
+    kept = Kept::Nothing;
+    struct stat st { };
+    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? 0 : errno;
+    if (S_ISDIR(st.st_mode))
+        return 0; // no file to keep; the replace fails on its own
+    int error = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        const int folder = folderFor(RelativeDirectory(directory, root_), error);
+        if (folder < 0)
+            return error;
+        if (::linkat(dirFd, name, folder, name, 0) == 0) {
+            kept = Kept::Linked;
+        } else if (NoHardLinks(errno)) {
+            if (::renameat(dirFd, name, folder, name) != 0)
+                return errno;
+            kept = Kept::Moved;
+        } else {
+            return errno;
+        }
+    }
+    if (afterKeep)
+        afterKeep();
+    return 0;
+}
+
+void VersionKeeper::undo(int dirFd, const char* name, std::string_view directory, Kept kept)
+{
+    if (kept == Kept::Nothing)
+        return;
+    const std::lock_guard lock(mutex_);
+    int error = 0;
+    const int folder = folderFor(RelativeDirectory(directory, root_), error);
+    if (folder < 0)
+        return;
+    if (kept == Kept::Linked)
+        ::unlinkat(folder, name, 0);
+    else
+        ::renameat(folder, name, dirFd, name);
+}
+
+PruneResult PruneVersions(const std::string& destinationRoot, const LocalDateTime& now, int days)
+{
+    PruneResult result;
+    const std::string path
+        = destinationRoot + (destinationRoot.ends_with('/') ? "" : "/") + std::string(kVersionsFolder);
+    const int fd = ::open(path.c_str(), kOpenFlags);
+    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir) {
+        if (errno != ENOENT)
+            result.error = "Can not read " + path + ", " + SystemErrorText(errno);
+        if (fd >= 0)
+            ::close(fd);
+        return result;
+    }
+    const long long cutoff = SecondsOf(now) - (long long)days * 86400;
+    std::vector<std::string> old;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::optional<LocalDateTime> date = ParseVersionFolderName(entry->d_name);
+        if (date && SecondsOf(*date) < cutoff && IsDirectoryEntry(fd, *entry))
+            old.emplace_back(entry->d_name);
+    }
+    for (const std::string& name : old) {
+        const int error = RemoveTree(fd, name.c_str(), result.removed);
+        if (error != 0 && result.error.empty())
+            result.error = "Can not remove " + path + "/" + name + ", " + SystemErrorText(error);
+    }
+    ::closedir(dir);
+    return result;
+}
+
+std::string PruneLogText(const PruneResult& result)
+{
+    if (!result.error.empty())
+        return result.error;
+    if (result.removed == 0)
+        return {};
+    return "Removed " + std::to_string(result.removed) + " old version" + (result.removed == 1 ? "" : "s");
+}
+
+} // namespace sentrel

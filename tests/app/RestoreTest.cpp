@@ -1,0 +1,164 @@
+#include "app/Restore.h"
+
+#include "engine/BackupEngine.h"
+#include "engine/IgnoreList.h"
+#include "engine/Versions.h"
+#include "support/FakeClock.h"
+#include "support/Fakes.h"
+#include "support/TempDir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace sentrel {
+namespace {
+
+using namespace test;
+using Names = std::vector<std::string>;
+
+class RestoreTest : public ::testing::Test, public BackupProgress {
+protected:
+    RestoreTest() { MakeDirs(dst); }
+
+    void setTag(std::string_view) override { }
+    void setStatus(std::string_view) override { }
+    void log(std::string_view detail) override { FAIL() << detail; }
+    void yield() override { }
+    bool running() const override { return true; }
+
+    // A run that keeps what it replaces, as the backup run does with the option on.
+    void Backup(const LocalDateTime& start)
+    {
+        VersionKeeper versions(dst, start);
+        engine.setVersions(&versions);
+        engine.CopyTree(src, dst, "Yes", "Old", src, *this);
+        engine.ApplyFinalTimes();
+        engine.setVersions(nullptr);
+    }
+
+    void Put(const std::string& name, std::string_view content, std::int64_t mtime)
+    {
+        MakeDirs(std::filesystem::path(src + name).parent_path());
+        WriteFile(src + name, content);
+        SetMtime(src + name, mtime);
+    }
+
+    Names Labels(const std::string& relative) const
+    {
+        Names labels;
+        for (const BackupCopy& copy : index.files.at(relative))
+            labels.push_back(CopyLabel(copy) + " " + SizeText(copy.size));
+        return labels;
+    }
+
+    TempDir dir;
+    std::string src = dir / "src", dst = dir / "dst";
+    FakeClock clock;
+    IgnoreList ignoreList;
+    BackupEngine engine { clock, ignoreList, "." };
+    FakeDialogs dialogs;
+    Restorer restorer { dialogs, {} };
+    BackupIndex index;
+};
+
+TEST_F(RestoreTest, ASavedOverFileComesBackByteForByteAfterTwoLaterRuns)
+{
+    std::string first(100000, '\0');
+    for (std::size_t i = 0; i < first.size(); ++i)
+        first[i] = char(i * 7919 % 251);
+    Put("/docs/report.bin", first, 1000);
+    ::chmod((src + "/docs/report.bin").c_str(), 0604);
+    Backup({ 2026, 3, 1, 9, 0, 0 });
+    Put("/docs/report.bin", "second", 2000);
+    Backup({ 2026, 3, 2, 9, 0, 0 });
+    Put("/docs/report.bin", "third!", 3000);
+    Backup({ 2026, 3, 3, 9, 0, 0 });
+
+    std::atomic<std::size_t> listed = 0;
+    index = IndexBackup(dst, &listed);
+    EXPECT_EQ(listed, 3u);
+    EXPECT_EQ(index.folders, (Names { "docs" }));
+    EXPECT_EQ(Labels("docs/report.bin"),
+              (Names { "Backup copy 6 bytes", "2026-03-03 09:00:00 6 bytes", "2026-03-02 09:00:00 97.7 KB" }));
+
+    const BackupCopy& oldest = index.files.at("docs/report.bin").back();
+    const std::string target = RestoreTarget("docs/report.bin", src);
+    EXPECT_EQ(target, src + "/docs/report.bin");
+    // The source's file is newer than the copy: asked, and Yes.
+    dialogs.answers = { true };
+    const RestoreOutcome outcome = restorer.restore(Restorer::FileItems(oldest, target));
+    EXPECT_EQ(outcome.restored, 1);
+    EXPECT_TRUE(outcome.failures.empty());
+    EXPECT_EQ(ReadFile(target), first);
+    EXPECT_EQ(Mtime(target), 1000);
+    EXPECT_EQ(Mode(target), 0604u);
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(src + "/docs"), {}), 1) << "no temporary file left";
+}
+
+TEST_F(RestoreTest, ANewerFileIsReplacedOnlyWhenTheUserSaysSo)
+{
+    Put("/a.txt", "backed up", 1000);
+    Put("/b.txt", "backed up", 1000);
+    Backup({ 2026, 3, 1, 9, 0, 0 });
+    Put("/a.txt", "edited since", 5000);
+    Put("/b.txt", "older", 500);
+    index = IndexBackup(dst);
+
+    const RestoreOutcome outcome = restorer.restore(Restorer::FolderItems(index, "", src));
+    EXPECT_EQ(outcome.declined, 1);
+    EXPECT_EQ(outcome.restored, 1);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, "The file " + src + "/a.txt is newer than the copy in the backup.\r\nReplace it?");
+    EXPECT_EQ(dialogs.shown[0].title, "Sentrel");
+    EXPECT_EQ(ReadFile(src + "/a.txt"), "edited since");
+    EXPECT_EQ(ReadFile(src + "/b.txt"), "backed up");
+}
+
+TEST_F(RestoreTest, AFolderRestoresWholeIntoAPickedFolderWithoutVersionsOrTemporaryFiles)
+{
+    Put("/mail/in/1.eml", "one", 1000);
+    Put("/mail/in/2.eml", "two", 1000);
+    Put("/mail/out.eml", "out", 1000);
+    Put("/other.txt", "other", 1000);
+    Backup({ 2026, 3, 1, 9, 0, 0 });
+    Put("/mail/out.eml", "out 2", 2000);
+    Backup({ 2026, 3, 2, 9, 0, 0 });
+    WriteFile(dst + "/mail/.sentrel-77-1.tmp", "partial");
+    index = IndexBackup(dst);
+    EXPECT_EQ(index.folders, (Names { "mail", "mail/in" }));
+    EXPECT_FALSE(index.files.contains("mail/.sentrel-77-1.tmp"));
+
+    const std::string picked = dir / "picked";
+    const std::string target = RestoreTarget("mail", src, picked);
+    EXPECT_EQ(target, picked + "/mail");
+    const RestoreOutcome outcome = restorer.restore(Restorer::FolderItems(index, "mail", target));
+    EXPECT_EQ(outcome.restored, 3);
+    Names tree;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(picked))
+        tree.push_back(entry.path().string().substr(picked.size()));
+    std::sort(tree.begin(), tree.end());
+    EXPECT_EQ(tree, (Names { "/mail", "/mail/in", "/mail/in/1.eml", "/mail/in/2.eml", "/mail/out.eml" }));
+    EXPECT_EQ(ReadFile(picked + "/mail/out.eml"), "out 2");
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    // A place that can not be written: told, nothing half written.
+    WriteFile(dir / "blocked", "a file where a folder should be");
+    const RestoreOutcome failed = restorer.restore(Restorer::FolderItems(index, "mail/in", dir / "blocked/in"));
+    ASSERT_EQ(failed.failures.size(), 2u);
+    EXPECT_EQ(failed.failures[0].rfind("Can not create " + dir / "blocked/in/", 0), 0u) << failed.failures[0];
+}
+
+TEST(RestoreText, SizesReadAsTheListShowsThem)
+{
+    EXPECT_EQ(SizeText(0), "0 bytes");
+    EXPECT_EQ(SizeText(1), "1 byte");
+    EXPECT_EQ(SizeText(1023), "1023 bytes");
+    EXPECT_EQ(SizeText(1024), "1 KB");
+    EXPECT_EQ(SizeText(1536), "1.5 KB");
+    EXPECT_EQ(SizeText(5LL << 30), "5 GB");
+}
+
+} // namespace
+} // namespace sentrel

@@ -1,0 +1,125 @@
+#include "ui/FormRestore.h"
+
+#include "app/App.h"
+#include "app/CommandIds.h"
+#include "support/AppFixture.h"
+#include "ui/FormMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace sentrel {
+namespace {
+
+using test::ReadFile;
+using test::WriteFile;
+
+// A backup of src in dst, with one run's kept version of a.txt.
+struct Restoring : test::AppFixture {
+    Restoring()
+    {
+        test::MakeDirs(dataDir / "src/docs");
+        test::MakeDirs(dataDir / "dst/docs");
+        test::MakeDirs(dataDir / "dst/.sentrel-versions/2026-03-02 09.00.00/docs");
+        WriteFile(dataDir / "dst/docs/a.txt", "current");
+        WriteFile(dataDir / "dst/docs/b.txt", "bee");
+        WriteFile(dataDir / "dst/.sentrel-versions/2026-03-02 09.00.00/docs/a.txt", "earlier");
+        for (const char* file :
+             { "dst/docs/a.txt", "dst/docs/b.txt", "dst/.sentrel-versions/2026-03-02 09.00.00/docs/a.txt" })
+            test::SetMtime(dataDir / file, 1000);
+        WriteFile(dataDir / "Sentrel.prj",
+                  "Docs|Manually|" + dataDir / "src" + "|" + dataDir / "dst" + "|Yes||Old|Manually backup|\r\n");
+        form = std::make_unique<FormMain>(*app);
+        app->Startup("");
+    }
+
+    FormRestore* open()
+    {
+        app->projects().setSelected(0, true);
+        form->mainAction(ID_RESTORE)->trigger();
+        auto* restore = form->findChild<FormRestore*>();
+        if (restore)
+            restore->load();
+        return restore;
+    }
+
+    QTreeWidgetItem* item(FormRestore* r, const QString& path) const
+    {
+        QTreeWidgetItem* at = r->TreeBackup->topLevelItem(0);
+        for (const QString& name : path.split('/', Qt::SkipEmptyParts)) {
+            QTreeWidgetItem* next = nullptr;
+            for (int i = 0; at && i < at->childCount(); ++i) {
+                if (at->child(i)->text(0) == name)
+                    next = at->child(i);
+            }
+            at = next;
+        }
+        return at;
+    }
+
+    QStringList copies(FormRestore* r) const
+    {
+        QStringList rows;
+        for (int i = 0; i < r->ListCopies->topLevelItemCount(); ++i)
+            rows << r->ListCopies->topLevelItem(i)->text(0) + " | " + r->ListCopies->topLevelItem(i)->text(1);
+        return rows;
+    }
+
+    std::unique_ptr<FormMain> form;
+};
+
+TEST(FormRestore, ShowsTheBackupAndRestoresTheChosenCopyToItsPlaceOrAPickedFolder)
+{
+    Restoring w;
+    FormRestore* r = w.open();
+    ASSERT_NE(r, nullptr);
+    EXPECT_TRUE(r->isVisible());
+    EXPECT_EQ(r->windowTitle(), "Restore - Docs");
+    EXPECT_EQ(r->LabelStatus->text(), "2 files");
+    ASSERT_NE(w.item(r, "docs/a.txt"), nullptr);
+    EXPECT_EQ(w.item(r, ".sentrel-versions"), nullptr);
+
+    r->TreeBackup->setCurrentItem(w.item(r, "docs/a.txt"));
+    EXPECT_EQ(w.copies(r), (QStringList { "Backup copy | 7 bytes", "2026-03-02 09:00:00 | 7 bytes" }));
+    r->ListCopies->setCurrentItem(r->ListCopies->topLevelItem(1));
+    QTest::mouseClick(r->CmdRestore, Qt::LeftButton);
+    EXPECT_EQ(ReadFile(w.dataDir / "src/docs/a.txt"), "earlier");
+    EXPECT_EQ(r->LabelStatus->text(), "Restored 1 files to " + QString::fromStdString(w.dataDir / "src/docs/a.txt"));
+
+    // A folder whole, to a folder the user picks.
+    w.picker.answers = { w.dataDir / "picked" };
+    test::MakeDirs(w.dataDir / "picked");
+    r->TreeBackup->setCurrentItem(w.item(r, "docs"));
+    EXPECT_TRUE(w.copies(r).isEmpty());
+    QTest::mouseClick(r->CmdRestoreTo, Qt::LeftButton);
+    EXPECT_EQ(ReadFile(w.dataDir / "picked/docs/a.txt"), "current");
+    EXPECT_EQ(ReadFile(w.dataDir / "picked/docs/b.txt"), "bee");
+    EXPECT_TRUE(w.dialogs.shown.empty());
+}
+
+TEST(FormRestore, ANewerSourceFileIsKeptUnlessTheUserSaysYes)
+{
+    Restoring w;
+    WriteFile(w.dataDir / "src/docs/b.txt", "edited");
+    FormRestore* r = w.open();
+    ASSERT_NE(r, nullptr);
+    r->TreeBackup->setCurrentItem(w.item(r, "docs/b.txt"));
+    QTest::mouseClick(r->CmdRestore, Qt::LeftButton);
+    ASSERT_EQ(w.dialogs.shown.size(), 1u);
+    EXPECT_EQ(w.dialogs.shown[0].text,
+              "The file " + w.dataDir / "src/docs/b.txt" + " is newer than the copy in the backup.\r\nReplace it?");
+    EXPECT_EQ(ReadFile(w.dataDir / "src/docs/b.txt"), "edited");
+    w.dialogs.answers = { true };
+    QTest::mouseClick(r->CmdRestore, Qt::LeftButton);
+    EXPECT_EQ(ReadFile(w.dataDir / "src/docs/b.txt"), "bee");
+}
+
+} // namespace
+} // namespace sentrel
