@@ -142,6 +142,26 @@ TEST_F(DrivesTest, ExfatRefusesNamesThatDifferOnlyInCaseAndARerunCopiesNothing)
         EXPECT_TRUE(Marked(dst + name)) << name;
 }
 
+// NTFS through ntfs-3g: the data and times arrive, and a re-run copies
+// nothing.
+TEST_F(DrivesTest, NtfsKeepsDataAndTimesAndARerunCopiesNothing)
+{
+    const auto disk = Mount(Kind::Ntfs);
+    if (!disk)
+        GTEST_SKIP() << FuseMount::Unavailable(Kind::Ntfs);
+    const std::string dst = disk->path();
+    Put("/a.txt", "one", kTime);
+    Put("/Docs/b.txt", "two", kTime + 1);
+    Run(dst);
+    EXPECT_EQ(logs, Names {});
+    EXPECT_EQ(ReadFile(dst + "/Docs/b.txt"), "two");
+    EXPECT_EQ(Mtime(dst + "/Docs/b.txt"), kTime + 1);
+    Mark(dst + "/a.txt");
+    Run(dst);
+    EXPECT_TRUE(Marked(dst + "/a.txt"));
+    EXPECT_EQ(logs, Names {});
+}
+
 // FAT keeps times to two seconds and has no permission bits; fusefat is
 // slow, so few small files.
 TEST_F(DrivesTest, FatCopiesOnlyChangedFilesWhateverTheSecond)
