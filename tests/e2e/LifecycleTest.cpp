@@ -1,3 +1,4 @@
+#include "support/FuseMount.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 
@@ -122,6 +123,35 @@ TEST_F(ProgramTest, StartupProjectsRunRightAfterStartAndTheExitStoresTheOptions)
         << settings;
     const std::string entry = ReadFile(home / "config/autostart/sentrel.desktop");
     EXPECT_NE(entry.find(std::string("\"") + SENTREL_EXE + "\" /1"), std::string::npos) << entry;
+}
+
+TEST_F(ProgramTest, AShareThatHangsHoldsUpNeitherTheWindowNorTheExitNorTheNextStart)
+{
+    if (const std::string why = FuseMount::Unavailable(FuseMount::Kind::Sshfs); !why.empty())
+        GTEST_SKIP() << "sshfs share: " << why;
+    FuseMount share(FuseMount::Kind::Sshfs, home / "share");
+    ASSERT_EQ(share.error(), "");
+    MakeDirs(home / "src");
+    WriteFile(home / "src/a.txt", "alpha");
+    WriteFile(home / "data/Sentrel.prj",
+              "Docs|Daily|" + (home / "src") + "|" + share.path() + "/backup|Yes|Startup|Old|Every day|\r\n");
+    share.freeze();
+
+    auto program = Start();
+    ASSERT_TRUE(WaitForStart()); // the checks of the start-up run hang beside the window
+    std::this_thread::sleep_for(500ms);
+    const auto asked = std::chrono::steady_clock::now();
+    program->signal(SIGTERM);
+    EXPECT_EQ(program->wait(10s), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 5s);
+
+    // The next start is not turned away as a second instance.
+    auto next = Start();
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(next->running());
+    next->signal(SIGTERM);
+    EXPECT_EQ(next->wait(10s), 0);
+    share.thaw();
 }
 
 } // namespace
