@@ -5,8 +5,8 @@
 #include "support/FakeClock.h"
 #include "support/Fakes.h"
 #include "support/FuseMount.h"
-#include "support/Lasting.h"
 #include "support/Rows.h"
+#include "support/RunServices.h"
 #include "support/TempDir.h"
 
 #include <cstdio>
@@ -19,7 +19,7 @@ namespace {
 
 using namespace test;
 
-class BackupRunTest : public ::testing::Test {
+class BackupRunTest : public ::testing::Test, public RunServices {
 protected:
     BackupRunTest()
     {
@@ -66,31 +66,6 @@ protected:
 
     TempDir dir;
     std::string source = dir / "source", backup = dir / "backup";
-    FakeClock& clock = Lasting<FakeClock>();
-    FakeTray tray;
-    FakeSound sound;
-    Options options;
-    AppState state;
-    ProjectTable projects;
-    TaskList tasks;
-    ActivityLog log { clock };
-    Balloons balloons { tray, options };
-    IgnoreList& ignoreList = Lasting<IgnoreList>();
-    std::function<void()> onYield = [] {};
-    ProjectState projectState;
-    BackupRun run { BackupRun::Context { projects,
-                                         tasks,
-                                         log,
-                                         balloons,
-                                         sound,
-                                         options,
-                                         state,
-                                         ignoreList,
-                                         clock,
-                                         [this] { onYield(); },
-                                         ".",
-                                         {},
-                                         &projectState } };
 };
 
 TEST_F(BackupRunTest, AFinishedOrCanceledRunReportsInTheRowLogAndBalloon)

@@ -2,9 +2,9 @@
 #include "support/FakeClock.h"
 #include "support/Fakes.h"
 #include "support/FuseMount.h"
-#include "support/Lasting.h"
 #include "support/LoopMount.h"
 #include "support/Rows.h"
+#include "support/RunServices.h"
 #include "support/TempDir.h"
 
 #include <chrono>
@@ -20,7 +20,7 @@ using namespace std::chrono_literals;
 // Runs onto a real share that stops answering, or a drive that is not
 // mounted. Every call on a frozen share waits until it thaws, so the test
 // itself never touches it while frozen.
-class UnansweringDriveTest : public ::testing::Test {
+class UnansweringDriveTest : public ::testing::Test, public RunServices {
 protected:
     void SetUp() override
     {
@@ -39,12 +39,15 @@ protected:
         projects.append({ { "Mail", "Daily", source, destination, "Yes", "10:00", "All", "", "" } });
         auto last = std::chrono::steady_clock::now();
         std::chrono::steady_clock::duration gap {};
-        onTurn = [&] {
+        const std::function<void()> test = onYield;
+        onYield = [&] {
             const auto now = std::chrono::steady_clock::now();
             gap = std::max(gap, now - last);
             last = now;
+            test();
         };
         run.RunBackupTask(tasks.appendTask(Task("Mail", {}, "Backing up...", "Backing up...")), "Mail");
+        onYield = test;
         if (longestGap)
             *longestGap = std::chrono::duration_cast<std::chrono::milliseconds>(gap);
         std::string text = tasks.rows().back().Status;
@@ -53,37 +56,8 @@ protected:
         return text;
     }
 
-    FakeClock& clock = Lasting<FakeClock>();
     TempDir dir;
     std::string source = dir / "source";
-    FakeTray tray;
-    FakeSound sound;
-    Options options;
-    AppState state;
-    ProjectTable projects;
-    TaskList tasks;
-    ActivityLog log { clock };
-    Balloons balloons { tray, options };
-    IgnoreList& ignoreList = Lasting<IgnoreList>();
-    ProjectState projectState;
-    std::function<void()> onTurn = [] {};
-    std::function<void()> onYield = [] {};
-    BackupRun run { BackupRun::Context { projects,
-                                         tasks,
-                                         log,
-                                         balloons,
-                                         sound,
-                                         options,
-                                         state,
-                                         ignoreList,
-                                         clock,
-                                         [this] {
-                                             onTurn();
-                                             onYield();
-                                         },
-                                         ".",
-                                         {},
-                                         &projectState } };
 };
 
 TEST_F(UnansweringDriveTest, AShareThatDoesNotAnswerItsCheckFailsTheRunWhileTheWindowTurns)
