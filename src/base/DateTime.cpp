@@ -100,4 +100,25 @@ LocalDateTime WithSecondsOfDay(LocalDateTime date, int secondsOfDay)
     return date;
 }
 
+std::optional<LocalDateTime> ParseDateTimeLike(std::string_view text, std::string_view layout)
+{
+    if (text.size() < layout.size())
+        return std::nullopt;
+    for (std::size_t i = 0; i < layout.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (layout[i] == 'd' ? !digit : text[i] != layout[i])
+            return std::nullopt;
+    }
+    const auto number = [&](std::size_t at, std::size_t count) {
+        int value = 0;
+        for (std::size_t i = at; i < at + count; ++i)
+            value = value * 10 + (text[i] - '0');
+        return value;
+    };
+    const LocalDateTime t { number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2) };
+    if (!IsValidDate(t.year, t.month, t.day) || t.hour > 23 || t.minute > 59 || t.second > 59)
+        return std::nullopt;
+    return t;
+}
+
 } // namespace sentrel

@@ -19,6 +19,11 @@ long DaysFromCivil(int year, int month, int day);
 int DayOfWeek(const LocalDateTime& t);
 bool IsValidDate(int year, int month, int day);
 
+// Reads a date and time laid out as `layout` at the start of `text`, with
+// 'd' for each digit of "yyyy mm dd hh mm ss" and any other character for
+// itself, e.g. "dddd-dd-dd dd:dd:dd".
+std::optional<LocalDateTime> ParseDateTimeLike(std::string_view text, std::string_view layout);
+
 // Parses "H:M" or "H:M:S" (one or two digits each) as a time of day.
 std::optional<int> ParseSecondsOfDay(std::string_view text);
 LocalDateTime WithSecondsOfDay(LocalDateTime date, int secondsOfDay);

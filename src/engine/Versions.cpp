@@ -94,24 +94,10 @@ std::string VersionFolderName(const LocalDateTime& t)
 
 std::optional<LocalDateTime> ParseVersionFolderName(std::string_view name)
 {
-    constexpr std::string_view pattern = "dddd-dd-dd dd.dd.dd";
-    if (name.size() < pattern.size() || (name.size() > pattern.size() && name[pattern.size()] != '-'))
+    constexpr std::string_view layout = "dddd-dd-dd dd.dd.dd";
+    if (name.size() > layout.size() && name[layout.size()] != '-')
         return std::nullopt;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const bool digit = name[i] >= '0' && name[i] <= '9';
-        if (pattern[i] == 'd' ? !digit : name[i] != pattern[i])
-            return std::nullopt;
-    }
-    const auto number = [&](std::size_t at, std::size_t count) {
-        int value = 0;
-        for (std::size_t i = at; i < at + count; ++i)
-            value = value * 10 + (name[i] - '0');
-        return value;
-    };
-    const LocalDateTime t { number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2) };
-    if (!IsValidDate(t.year, t.month, t.day) || t.hour > 23 || t.minute > 59 || t.second > 59)
-        return std::nullopt;
-    return t;
+    return ParseDateTimeLike(name, layout);
 }
 
 std::string RelativeDirectory(std::string_view directory, std::string_view destinationRoot)

@@ -74,21 +74,7 @@ std::optional<LocalDateTime> ParseDateTime(std::string_view text)
 {
     if (text.size() != 19)
         return std::nullopt;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char expected = i == 4 || i == 7 ? '-' : i == 10 ? ' ' : i == 13 || i == 16 ? ':' : '\0';
-        if (expected ? text[i] != expected : !IsDigit(text[i]))
-            return std::nullopt;
-    }
-    const auto number = [&](std::size_t at, std::size_t length) {
-        int value = 0;
-        for (std::size_t i = at; i < at + length; ++i)
-            value = value * 10 + (text[i] - '0');
-        return value;
-    };
-    const LocalDateTime t { number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2) };
-    if (!IsValidDate(t.year, t.month, t.day) || t.hour > 23 || t.minute > 59 || t.second > 59)
-        return std::nullopt;
-    return t;
+    return ParseDateTimeLike(text, "dddd-dd-dd dd:dd:dd");
 }
 
 void AppendRow(TaskList& tasks, std::string_view name, std::string startTime)
