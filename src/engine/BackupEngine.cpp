@@ -247,6 +247,7 @@ void BackupEngine::setCopyThreads(unsigned threads)
     copiers_.resize(pool_->workers());
     tags_.resize(pool_->workers());
     owed_.resize(pool_->workers());
+    workerIgnore_.resize(pool_->workers());
     for (auto& copier : copiers_) {
         if (!copier)
             copier = std::make_unique<FileCopier>();
@@ -554,7 +555,12 @@ void BackupEngine::copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd
     tags_[worker].assign(walk.path).append(name);
     walk.progress.setTag(tags_[worker]);
     refreshProgress(walk.progress);
-    if (batchIgnore_->Matches(name))
+    WorkerIgnore& ignore = workerIgnore_[worker];
+    if (const std::uint64_t generation = ignore_.generation(); generation != ignore.generation) {
+        ignore.matcher = ignore_.matcher();
+        ignore.generation = generation;
+    }
+    if (ignore.matcher->Matches(name))
         return;
 
     bool copy = true;

@@ -136,6 +136,11 @@ private:
     const Clock& clock_;
     const IgnoreList& ignore_;
     std::shared_ptr<const IgnoreMatcher> batchIgnore_; // the list as the batch in hand was listed
+    struct WorkerIgnore {
+        std::shared_ptr<const IgnoreMatcher> matcher;
+        std::uint64_t generation = ~std::uint64_t(0);
+    };
+    std::vector<WorkerIgnore> workerIgnore_; // one for each worker: an edit reaches the next file
     std::string decimalSeparator_;
     std::unique_ptr<WorkerPool> pool_;
     std::vector<std::unique_ptr<FileCopier>> copiers_; // one for each worker

@@ -119,8 +119,11 @@ void IgnoreList::refold()
         patterns.push_back(std::move(folded));
     }
     std::shared_ptr<const IgnoreMatcher> old = std::move(fresh);
-    const std::lock_guard lock(matcherLock_);
-    matcher_.swap(old); // let go of after the lock
+    {
+        const std::lock_guard lock(matcherLock_);
+        matcher_.swap(old); // let go of after the lock
+    }
+    generation_.fetch_add(1, std::memory_order_release);
 }
 
 } // namespace sentrel

@@ -3,6 +3,8 @@
 #include "base/Table.h"
 #include "base/TextFile.h"
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -72,6 +74,8 @@ public:
     // The patterns as they are now; any thread may ask, and the answer
     // stays as it is whatever is edited afterwards.
     std::shared_ptr<const IgnoreMatcher> matcher() const;
+    // Goes up with every edit: a reader keeps its matcher while it holds.
+    std::uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
 
 private:
     void appendLines(const std::vector<std::string>& lines);
@@ -83,6 +87,7 @@ private:
     // standard library.
     mutable std::mutex matcherLock_;
     std::shared_ptr<const IgnoreMatcher> matcher_;
+    std::atomic<std::uint64_t> generation_ { 0 };
 };
 
 } // namespace sentrel

@@ -402,6 +402,33 @@ TEST(Commands, AnIgnoreEntryAddedDuringARunAppliesToTheFilesMetAfterwards)
     EXPECT_FALSE(test::Exists(dst + "/later/skipped.tmp"));
 }
 
+TEST(Commands, AnIgnoreEntryAddedDuringARunAppliesFromTheNextFileOfTheSameFolder)
+{
+    Started f;
+    const std::string src = f.dataDir / "src", dst = f.dataDir / "dst";
+    constexpr int kFiles = 100;
+    for (int i = 0; i < kFiles; ++i)
+        test::WriteFile(src + "/file" + std::to_string(i) + ".tmp", "x");
+    f.clock.setTickReadDelay(std::chrono::milliseconds(2));
+    f.app->projects().addProject({ "Run", "Manually", src, dst, "Yes", "", "All", "", "" });
+    f.app->tasks().appendTask(test::Task("Run", "", "Need start"));
+    const auto copied = [&] {
+        const auto entries = std::filesystem::directory_iterator(dst);
+        return std::distance(begin(entries), end(entries));
+    };
+    long copiedAtEdit = -1;
+    f.onYield = [&] {
+        if (copiedAtEdit < 0 && test::Exists(dst) && copied() > 0) {
+            f.app->commands().AddIgnoreEntry("*.TMP");
+            copiedAtEdit = copied();
+        }
+    };
+    f.app->scheduler().TimerBackup();
+    ASSERT_GT(copiedAtEdit, 0);
+    // The files in hand at the edit, and those begun while it was made.
+    EXPECT_LE(copied(), copiedAtEdit + 2 * long(BackupRun::CopyThreads()));
+}
+
 TEST(ProjectEditor, RefusalsTellTheUserAndEmptyDirectoriesOpenThePicker)
 {
     Started f;
