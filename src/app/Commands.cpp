@@ -2,6 +2,7 @@
 
 #include "app/CommandIds.h"
 #include "app/DataFileSave.h"
+#include "app/RunBookkeeping.h"
 #include "projects/ProjectListFile.h"
 
 namespace sentrel {
@@ -72,6 +73,10 @@ void Commands::RemoveProject()
     if (row && c_.projects.at(*row).record.ProjectName == name)
         c_.projects.removeAt(*row);
     saveProjects();
+    if (c_.projectState && !c_.projects.findByName(name)) {
+        c_.projectState->remove(name);
+        SaveProjectState(*c_.projectState, c_.log);
+    }
 }
 
 // A failed save leaves the tables as the user made them: they are the

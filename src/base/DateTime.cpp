@@ -100,4 +100,52 @@ LocalDateTime WithSecondsOfDay(LocalDateTime date, int secondsOfDay)
     return date;
 }
 
+std::optional<LocalDateTime> ParseDateTime(std::string_view text)
+{
+    if (text.size() != 19)
+        return std::nullopt;
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char expected = i == 4 || i == 7 ? '-' : i == 10 ? ' ' : i == 13 || i == 16 ? ':' : '\0';
+        if (expected ? text[i] != expected : !isDigit(text[i]))
+            return std::nullopt;
+    }
+    const auto number = [&](std::size_t at, std::size_t length) {
+        int value = 0;
+        for (std::size_t i = at; i < at + length; ++i)
+            value = value * 10 + (text[i] - '0');
+        return value;
+    };
+    const LocalDateTime t { number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2) };
+    if (!IsValidDate(t.year, t.month, t.day) || t.hour > 23 || t.minute > 59 || t.second > 59)
+        return std::nullopt;
+    return t;
+}
+
+std::int64_t ToLocalSeconds(const LocalDateTime& t)
+{
+    return std::int64_t(DaysFromCivil(t.year, t.month, t.day)) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+}
+
+LocalDateTime FromLocalSeconds(std::int64_t seconds)
+{
+    // Howard Hinnant's civil_from_days.
+    std::int64_t days = seconds / 86400;
+    std::int64_t rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+    const int day = int(dayOfYear - (153 * mp + 2) / 5 + 1);
+    const int month = int(mp < 10 ? mp + 3 : mp - 9);
+    const int year = int(yearOfEra + era * 400 + (month <= 2));
+    return { year, month, day, int(rest / 3600), int(rest / 60 % 60), int(rest % 60) };
+}
+
 } // namespace sentrel

@@ -20,8 +20,51 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// A decimal number rounded to a 16-bit whole number, halves to the even
-// neighbour. Rounding is done on the digits so "2.5000000001" goes up.
+void AppendRow(TaskList& tasks, std::string_view name, std::string startTime)
+{
+    TodayTask row;
+    row.ProjectName = std::string(name);
+    row.StartTime = std::move(startTime);
+    row.Image = TaskImage::Waiting;
+    tasks.appendTask(std::move(row));
+}
+
+void AddIntervalTasks(TaskList& tasks, std::string_view now, std::string_view name, std::string_view tag, bool hourly)
+{
+    const std::optional<int> interval = ParseInterval(tag);
+    if (!interval || *interval < 1)
+        return;
+    const std::optional<LocalDateTime> base = ParseDateTime(now);
+    if (!base)
+        return;
+
+    const int boundaries = hourly ? kLastHourOfDay - base->hour : kLastMinuteOfDay - (base->hour * 60 + base->minute);
+    const int count = boundaries / *interval;
+    const int step = *interval * (hourly ? kSecondsPerHour : kSecondsPerMinute);
+    const int baseSeconds = base->hour * kSecondsPerHour + base->minute * kSecondsPerMinute + base->second;
+    // count * step never reaches past 23:59:59, so the date stays the same.
+    for (int k = 1; k <= count; ++k)
+        AppendRow(tasks, name, FormatDateTime(WithSecondsOfDay(*base, baseSeconds + k * step)));
+}
+
+void AddDayTask(TaskList& tasks, const Clock& clock, std::string_view name, std::string_view start,
+                std::string_view kind, std::string_view tag)
+{
+    const LocalDateTime today = clock.now();
+    if (!RunsOnDay(kind, tag, today))
+        return;
+    if (start == "Startup") {
+        AppendRow(tasks, name, std::string(kStartupTime));
+        return;
+    }
+    const std::optional<int> seconds = ParseSecondsOfDay(std::string(start) + ":00");
+    if (!seconds)
+        return;
+    AppendRow(tasks, name, FormatDateTime(WithSecondsOfDay(today, *seconds)));
+}
+} // namespace
+
+// Rounding is done on the digits so "2.5000000001" goes up.
 std::optional<int> ParseInterval(std::string_view text)
 {
     while (!text.empty() && text.front() == ' ')
@@ -69,56 +112,7 @@ std::optional<int> ParseInterval(std::string_view text)
     return int(value);
 }
 
-// Reads "yyyy-mm-dd hh:mm:ss" exactly.
-std::optional<LocalDateTime> ParseDateTime(std::string_view text)
-{
-    if (text.size() != 19)
-        return std::nullopt;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char expected = i == 4 || i == 7 ? '-' : i == 10 ? ' ' : i == 13 || i == 16 ? ':' : '\0';
-        if (expected ? text[i] != expected : !IsDigit(text[i]))
-            return std::nullopt;
-    }
-    const auto number = [&](std::size_t at, std::size_t length) {
-        int value = 0;
-        for (std::size_t i = at; i < at + length; ++i)
-            value = value * 10 + (text[i] - '0');
-        return value;
-    };
-    const LocalDateTime t { number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2) };
-    if (!IsValidDate(t.year, t.month, t.day) || t.hour > 23 || t.minute > 59 || t.second > 59)
-        return std::nullopt;
-    return t;
-}
-
-void AppendRow(TaskList& tasks, std::string_view name, std::string startTime)
-{
-    TodayTask row;
-    row.ProjectName = std::string(name);
-    row.StartTime = std::move(startTime);
-    row.Image = TaskImage::Waiting;
-    tasks.appendTask(std::move(row));
-}
-
-void AddIntervalTasks(TaskList& tasks, std::string_view now, std::string_view name, std::string_view tag, bool hourly)
-{
-    const std::optional<int> interval = ParseInterval(tag);
-    if (!interval || *interval < 1)
-        return;
-    const std::optional<LocalDateTime> base = ParseDateTime(now);
-    if (!base)
-        return;
-
-    const int boundaries = hourly ? kLastHourOfDay - base->hour : kLastMinuteOfDay - (base->hour * 60 + base->minute);
-    const int count = boundaries / *interval;
-    const int step = *interval * (hourly ? kSecondsPerHour : kSecondsPerMinute);
-    const int baseSeconds = base->hour * kSecondsPerHour + base->minute * kSecondsPerMinute + base->second;
-    // count * step never reaches past 23:59:59, so the date stays the same.
-    for (int k = 1; k <= count; ++k)
-        AppendRow(tasks, name, FormatDateTime(WithSecondsOfDay(*base, baseSeconds + k * step)));
-}
-
-bool RunsToday(std::string_view kind, std::string_view tag, const LocalDateTime& today)
+bool RunsOnDay(std::string_view kind, std::string_view tag, const LocalDateTime& today)
 {
     if (kind == "Daily")
         return true;
@@ -130,23 +124,6 @@ bool RunsToday(std::string_view kind, std::string_view tag, const LocalDateTime&
     }
     return false;
 }
-
-void AddDayTask(TaskList& tasks, const Clock& clock, std::string_view name, std::string_view start,
-                std::string_view kind, std::string_view tag)
-{
-    const LocalDateTime today = clock.now();
-    if (!RunsToday(kind, tag, today))
-        return;
-    if (start == "Startup") {
-        AppendRow(tasks, name, std::string(kStartupTime));
-        return;
-    }
-    const std::optional<int> seconds = ParseSecondsOfDay(std::string(start) + ":00");
-    if (!seconds)
-        return;
-    AppendRow(tasks, name, FormatDateTime(WithSecondsOfDay(today, *seconds)));
-}
-} // namespace
 
 void BuildTodayTasks(TaskList& tasks, const ProjectTable& projects, const Clock& clock)
 {

@@ -7,6 +7,11 @@ bool OptionFromSetting(std::string_view value)
     return value != "No";
 }
 
+bool OffOptionFromSetting(std::string_view value)
+{
+    return value == "Yes";
+}
+
 std::string_view OptionToSetting(bool checked)
 {
     return checked ? "Yes" : "No";
@@ -19,6 +24,7 @@ Options ReadOptions(SettingsStore& settings)
     options.playSound = OptionFromSetting(settings.ReadSetting("PlaySound"));
     options.showBalloon = OptionFromSetting(settings.ReadSetting("ShowBalloon"));
     options.saveLog = OptionFromSetting(settings.ReadSetting("SaveLog"));
+    options.runMissed = OffOptionFromSetting(settings.ReadSetting("RunMissed"));
     return options;
 }
 

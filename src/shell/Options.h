@@ -7,12 +7,13 @@
 
 namespace sentrel {
 
-// The four check boxes of the Options page: the live options.
+// The check boxes of the Options page: the live options.
 struct Options {
     bool startWithSession = true; // AutoRun, "Start with Windows"
     bool playSound = true; // PlaySound, "Play sound when backup finished"
     bool showBalloon = true; // ShowBalloon, "Enable tray balloon notification"
     bool saveLog = true; // SaveLog, "Log to file"
+    bool runMissed = false; // RunMissed, "Run missed backups after start-up or wake-up"
 };
 
 inline constexpr std::string_view kDefaultLastCheckUpdate = "2005-1-1";
@@ -20,6 +21,9 @@ inline constexpr std::string_view kDefaultLastCheckUpdate = "2005-1-1";
 // "No" clears an option; "Yes", absence or any other text leaves it checked.
 bool OptionFromSetting(std::string_view value);
 std::string_view OptionToSetting(bool checked);
+
+// RunMissed came later and is off unless it says "Yes".
+bool OffOptionFromSetting(std::string_view value);
 
 Options ReadOptions(SettingsStore& settings);
 

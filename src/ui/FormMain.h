@@ -97,6 +97,7 @@ private:
     QCheckBox* CheckSound = nullptr;
     QCheckBox* CheckBalloon = nullptr;
     QCheckBox* CheckLog = nullptr;
+    QCheckBox* CheckRunMissed = nullptr;
     QTimer TimerMain;
     QTimer TimerBackup;
     QTimer TimerCurrent;
