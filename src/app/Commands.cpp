@@ -129,9 +129,13 @@ void Commands::BackupNow()
         + "' now?\r\nSource: " + project.Source + "\r\nDestination: " + project.Destination;
     if (!c_.dialogs.ask(question, kAppTitle))
         return;
+    QueueBackup(project.ProjectName);
+}
 
+void Commands::QueueBackup(const std::string& name)
+{
     TodayTask row;
-    row.ProjectName = project.ProjectName;
+    row.ProjectName = name;
     row.StartTime = NowText(c_.clock);
     row.Tag = kTagNeedStart;
     row.Image = TaskImage::None;

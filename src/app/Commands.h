@@ -49,6 +49,8 @@ public:
     void RemoveProject();
     void SortProjects(int column);
     void BackupNow();
+    // Backup Now's row for the named project, without asking.
+    void QueueBackup(const std::string& name);
 
     void StartStopSchedule();
     void RemoveTask();
