@@ -172,7 +172,14 @@ int RunHeadless(const AppPaths& paths, const std::string& name)
 // Starts the tray program hidden and waits for it on the bus.
 bool StartHidden()
 {
-    if (!QProcess::startDetached(QCoreApplication::applicationFilePath(), { QStringLiteral("/1") }))
+    // Away from the caller's terminal or pipes, which it would hold open.
+    QProcess tray;
+    tray.setProgram(QCoreApplication::applicationFilePath());
+    tray.setArguments({ QStringLiteral("/1") });
+    tray.setStandardInputFile(QProcess::nullDevice());
+    tray.setStandardOutputFile(QProcess::nullDevice());
+    tray.setStandardErrorFile(QProcess::nullDevice());
+    if (!tray.startDetached())
         return false;
     for (int waited = 0; waited < 100; ++waited) {
         if (ControlServiceRunning())
