@@ -7,6 +7,7 @@
 #include "platform/qt/DBusControl.h"
 #include "platform/qt/DesktopAutostart.h"
 #include "platform/qt/LocaleDateParser.h"
+#include "platform/qt/LogindPower.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtFolderPicker.h"
 #include "platform/qt/QtProcessControl.h"
@@ -300,6 +301,13 @@ int main(int argc, char** argv)
             control.taskFinished({ task.ProjectName, task.StartTime, task.Status });
         }
     });
+
+    // A run holds off sleep until what it copied is written out; the wake-up
+    // catches up missed runs (the main timer also sees it from the clock).
+    LogindPower power;
+    app.bookkeeping().setPower(&power);
+    power.beforeSleep = [&app] { app.bookkeeping().beforeSleep(); };
+    power.afterWake = [&app] { app.WakeUp(); };
 
     app.Startup(CommandLine(argc, argv));
     return QApplication::exec();

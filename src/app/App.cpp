@@ -38,6 +38,10 @@ App::App(Services services, AppPaths paths)
     , bookkeeping_(projectState_, log_, s_.clock)
 {
     scheduler_.setWatcher(&bookkeeping_);
+    bookkeeping_.setDestinationOf([this](const std::string& name) {
+        const ProjectRecord* project = projects_.findByName(name);
+        return project ? project->Destination : std::string();
+    });
     scheduler_.setOnWake([this] { WakeUp(); });
 }
 

@@ -117,7 +117,7 @@ TEST_F(ProgramTest, StartupProjectsRunRightAfterStartAndTheExitStoresTheOptions)
     const std::string settings = ReadFile(home / "config/Corvane Software/Sentrel.conf");
     EXPECT_TRUE(std::regex_search(settings,
                                   std::regex("AutoRun=Yes\nLastCheckUpdate=\\d{4}-\\d{1,2}-\\d{1,2}\n"
-                                             "PlaySound=Yes\nSaveLog=Yes\nShowBalloon=Yes\n")))
+                                             "PlaySound=Yes\nRunMissed=No\nSaveLog=Yes\nShowBalloon=Yes\n")))
         << settings;
     const std::string entry = ReadFile(home / "config/autostart/sentrel.desktop");
     EXPECT_NE(entry.find(std::string("\"") + SENTREL_EXE + "\" /1"), std::string::npos) << entry;
