@@ -1,9 +1,13 @@
 #include "app/App.h"
+#include "app/HeadlessRun.h"
+#include "app/RemoteControl.h"
 #include "platform/ExecutablePath.h"
 #include "platform/SystemClock.h"
 #include "platform/qt/CanberraSound.h"
+#include "platform/qt/DBusControl.h"
 #include "platform/qt/DesktopAutostart.h"
 #include "platform/qt/LocaleDateParser.h"
+#include "platform/qt/LogindPower.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtFolderPicker.h"
 #include "platform/qt/QtProcessControl.h"
@@ -15,10 +19,18 @@
 #include "ui/FormMain.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QLocale>
+#include <QProcess>
+#include <QThread>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
 
 using namespace sentrel;
 
@@ -51,11 +63,180 @@ std::string CommandLine(int argc, char** argv)
     return line;
 }
 
+// Exit codes of the commands that reach the running program.
+enum ClientExit : int {
+    kClientDone = 0,
+    kClientUnknownProject = int(RunExit::UnknownProject),
+    kClientRefused = int(RunExit::Refused),
+    kClientNotRunning = 6,
+    kClientUsage = int(RunExit::Usage),
+};
+
+constexpr const char* kHelp = R"(Usage: sentrel [/1]
+       sentrel --run NAME
+       sentrel --backup-now NAME | --stop-schedule | --start-schedule | --show | --status
+       sentrel --help
+
+Without options the tray program starts (an argument with a 1 in it starts it
+hidden); a second start ends at once.
+
+  --run NAME          back up the project NAME here, without a window or tray,
+                      printing the log rows; the rows are added to the day's
+                      log file
+  --backup-now NAME   queue a run of NAME in the running program, starting it
+                      hidden in the tray first if it is not running
+  --stop-schedule     stop the running program's schedule
+  --start-schedule    start it again
+  --show              show the running program's window
+  --status            print today's tasks of the running program, one a line:
+                      project, start time and status, separated by tabs
+  --help              show this text
+
+Exit codes:
+  0   done; for --run a clean backup
+  1   --run: the backup finished with errors
+  2   --run: the backup failed
+  3   --run: the backup was canceled (SIGINT or SIGTERM)
+  4   there is no project of that name
+  5   refused: --run of a project the tray program is running, or a command
+      the running program refuses (the schedule is already stopped or
+      running, a project is being edited)
+  6   the tray program is not running
+  64  wrong use of the command line
+)";
+
+volatile std::sig_atomic_t interruptSeen = 0;
+
+void NoteInterrupt(int)
+{
+    interruptSeen = 1;
+}
+
+int Fail(int code, const std::string& text)
+{
+    std::fprintf(stderr, "sentrel: %s\n", text.c_str());
+    return code;
+}
+
+int ClientExitFor(const ControlCall& call)
+{
+    if (!call.reached)
+        return Fail(kClientNotRunning, "Sentrel is not running");
+    if (call.error.empty())
+        return kClientDone;
+    if (call.error.ends_with(".UnknownProject"))
+        return Fail(kClientUnknownProject, call.message);
+    return Fail(kClientRefused, call.message.empty() ? call.error : call.message);
+}
+
+int RunHeadless(const AppPaths& paths, const std::string& name)
+{
+    // The tray program may be at the same project: two copies into one
+    // destination would trip over each other.
+    if (ControlServiceRunning()) {
+        for (const TaskStatus& row : CallControl("Status").rows)
+            if (row.name == name && row.status.starts_with("Backing up"))
+                return Fail(int(RunExit::Refused), "the project " + name + " is being backed up by Sentrel now");
+    }
+    struct sigaction action { };
+    action.sa_handler = NoteInterrupt;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    const bool terminal = ::isatty(STDOUT_FILENO);
+    bool progressOpen = false;
+    HeadlessIo io;
+    io.line = [&](std::string_view text) {
+        if (progressOpen)
+            std::fputs("\r\033[K", stdout);
+        progressOpen = false;
+        std::printf("%.*s\n", int(text.size()), text.data());
+        std::fflush(stdout);
+    };
+    if (terminal)
+        io.progress = [&](std::string_view text) {
+            std::printf("\r\033[K%.*s", int(text.size()), text.data());
+            std::fflush(stdout);
+            progressOpen = true;
+        };
+    io.interrupted = [] { return interruptSeen != 0; };
+    SystemClock clock;
+    MakePath(paths.AppDir);
+    const RunExit code = HeadlessRun(paths, name, clock, io);
+    if (progressOpen)
+        std::fputs("\r\033[K", stdout);
+    if (code == RunExit::UnknownProject)
+        return Fail(int(code), "there is no project named " + name);
+    return int(code);
+}
+
+// Starts the tray program hidden and waits for it on the bus.
+bool StartHidden()
+{
+    // Away from the caller's terminal or pipes, which it would hold open.
+    QProcess tray;
+    tray.setProgram(QCoreApplication::applicationFilePath());
+    tray.setArguments({ QStringLiteral("/1") });
+    tray.setStandardInputFile(QProcess::nullDevice());
+    tray.setStandardOutputFile(QProcess::nullDevice());
+    tray.setStandardErrorFile(QProcess::nullDevice());
+    if (!tray.startDetached())
+        return false;
+    for (int waited = 0; waited < 100; ++waited) {
+        if (ControlServiceRunning())
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+// Options that reach the running program or run without it; nullopt for a
+// command line the tray program takes as today.
+std::optional<int> RunOptions(int argc, char** argv, const AppPaths& paths)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty())
+        return std::nullopt;
+    const std::string& option = args[0];
+    const bool takesName = option == "--run" || option == "--backup-now";
+    const bool plain = option == "--stop-schedule" || option == "--start-schedule" || option == "--show"
+        || option == "--status" || option == "--help" || option == "-h";
+    if (!takesName && !plain)
+        return std::nullopt;
+    if (option == "--help" || option == "-h") {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (args.size() != (takesName ? 2u : 1u))
+        return Fail(kClientUsage, "wrong use of " + option + "; see sentrel --help");
+
+    QCoreApplication qapp(argc, argv);
+    if (option == "--run")
+        return RunHeadless(paths, args[1]);
+    if (option == "--backup-now") {
+        if (!ControlServiceRunning() && !StartHidden())
+            return Fail(kClientNotRunning, "Sentrel could not be started");
+        return ClientExitFor(CallControl("BackupNow", args[1]));
+    }
+    const std::string method = option == "--stop-schedule" ? "StopSchedule"
+        : option == "--start-schedule"                     ? "StartSchedule"
+        : option == "--show"                               ? "Show"
+                                                           : "Status";
+    const ControlCall call = CallControl(method);
+    const int code = ClientExitFor(call);
+    if (code == kClientDone && method == "Status")
+        for (const TaskStatus& row : call.rows)
+            std::printf("%s\t%s\t%s\n", row.name.c_str(), row.start.c_str(), row.status.c_str());
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const AppPaths paths = MakeAppPaths(ResolveDataDir());
+    if (const std::optional<int> code = RunOptions(argc, argv, paths))
+        return *code;
 
     // A second start ends here, before it shows, logs or writes anything.
     SingleInstance instance(paths.AppDir);
@@ -108,6 +289,25 @@ int main(int argc, char** argv)
         Qt::QueuedConnection);
     QObject::connect(&tray, &QtTray::availabilityChanged,
                      [&app](bool available) { app.trayCommands().trayAvailabilityChanged(available); });
+
+    // Scripts reach the same commands as the window; without a session bus
+    // the program runs as before.
+    RemoteControl remote(app);
+    DBusControl control(remote);
+    control.publish();
+    app.bookkeeping().setOnRunEnded([&app, &control](TaskId row, const std::string&) {
+        if (const auto at = app.tasks().indexOf(row)) {
+            const TodayTask& task = app.tasks().at(*at);
+            control.taskFinished({ task.ProjectName, task.StartTime, task.Status });
+        }
+    });
+
+    // A run holds off sleep until what it copied is written out; the wake-up
+    // catches up missed runs (the main timer also sees it from the clock).
+    LogindPower power;
+    app.bookkeeping().setPower(&power);
+    power.beforeSleep = [&app] { app.bookkeeping().beforeSleep(); };
+    power.afterWake = [&app] { app.WakeUp(); };
 
     app.Startup(CommandLine(argc, argv));
     return QApplication::exec();

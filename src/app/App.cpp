@@ -2,6 +2,7 @@
 
 #include "base/BackgroundJob.h"
 #include "projects/ProjectListFile.h"
+#include "scheduler/MissedRuns.h"
 #include "scheduler/TodayTasks.h"
 #include "shell/LogFile.h"
 
@@ -31,10 +32,17 @@ App::App(Services services, AppPaths paths)
     , trayCommands_(state_, s_.tray)
     , updateReminder_(s_.settings, s_.clock, s_.dialogs, s_.urls, state_, s_.pages, s_.localeDate)
     , commands_(Commands::Context { state_, projects_, tasks_, log_, balloons_, s_.dialogs, s_.clock,
-                                    paths_.ProjectFile, [this] { Exit(); }, ignoreList_ })
+                                    paths_.ProjectFile, [this] { Exit(); }, ignoreList_, &projectState_ })
     , editor_(ProjectEditor::Context { state_, projects_, tasks_, s_.clock, s_.dialogs, s_.picker, s_.tray,
-                                       paths_.ProjectFile, log_, s_.yield })
+                                       paths_.ProjectFile, log_, s_.yield, &projectState_ })
+    , bookkeeping_(projectState_, log_, s_.clock)
 {
+    scheduler_.setWatcher(&bookkeeping_);
+    bookkeeping_.setDestinationOf([this](const std::string& name) {
+        const ProjectRecord* project = projects_.findByName(name);
+        return project ? project->Destination : std::string();
+    });
+    scheduler_.setOnWake([this] { WakeUp(); });
 }
 
 void App::Startup(std::string_view commandLine)
@@ -81,6 +89,7 @@ void App::Startup(std::string_view commandLine)
     Step([&] { log_.AddLog(kProgramStartName, "Sentrel started"); });
     Step([&] { BuildTodayTasks(tasks_, projects_, s_.clock); });
     Step([&] { scheduler_.CheckStartup(); });
+    Step([&] { queueMissedRuns(); });
     Step([&] {
         if (view_)
             view_->scheduleStateChanged(state_.ScheduleRunning);
@@ -105,6 +114,7 @@ void App::Shutdown()
         s_.settings.WriteSetting("PlaySound", OptionToSetting(options_.playSound));
         s_.settings.WriteSetting("ShowBalloon", OptionToSetting(options_.showBalloon));
         s_.settings.WriteSetting("SaveLog", OptionToSetting(options_.saveLog));
+        s_.settings.WriteSetting("RunMissed", OptionToSetting(options_.runMissed));
     });
     Step([&] { WriteVersionOptions(s_.settings, options_); });
     Step([&] { s_.settings.WriteSetting("LastCheckUpdate", state_.LastCheckUpdate); });
@@ -127,6 +137,32 @@ void App::Shutdown()
     });
     Step([&] { backupRun_.abandon(); });
     s_.process.endProcess(0);
+}
+
+void App::queueMissedRuns()
+{
+    // A stopped schedule runs nothing, missed or not.
+    if (options_.runMissed && state_.ScheduleRunning)
+        QueueMissedRuns(tasks_, projects_, projectState_, log_, s_.clock);
+}
+
+void App::WakeUp()
+{
+    if (!shuttingDown_)
+        queueMissedRuns();
+}
+
+void App::setRunMissed(bool on)
+{
+    const bool turnedOn = on && !options_.runMissed;
+    options_.runMissed = on;
+    if (!turnedOn)
+        return;
+    // Due times from before the option was on are not missed runs.
+    const std::string now = NowText(s_.clock);
+    for (const ProjectRow& row : projects_.rows())
+        projectState_.set(row.record.ProjectName, std::string(kStateSince), now);
+    SaveProjectState(projectState_, log_);
 }
 
 void App::Exit()

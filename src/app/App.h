@@ -2,6 +2,7 @@
 
 #include "app/Commands.h"
 #include "app/ProjectEditor.h"
+#include "app/RunBookkeeping.h"
 #include "engine/BackupRun.h"
 #include "engine/IgnoreList.h"
 #include "platform/Autostart.h"
@@ -67,6 +68,11 @@ public:
     void Shutdown();
     // Asks first.
     void Exit();
+    // After the machine woke from sleep: catches up missed runs if wanted.
+    void WakeUp();
+    // The Options page's "Run missed backups" box; turning it on starts the
+    // count of missed runs now.
+    void setRunMissed(bool on);
 
     const AppPaths& paths() const { return paths_; }
     const Services& services() const { return s_; }
@@ -80,10 +86,13 @@ public:
     Scheduler& scheduler() { return scheduler_; }
     TrayCommands& trayCommands() { return trayCommands_; }
     UpdateReminder& updateReminder() { return updateReminder_; }
+    RunBookkeeping& bookkeeping() { return bookkeeping_; }
     Commands& commands() { return commands_; }
     ProjectEditor& editor() { return editor_; }
 
 private:
+    void queueMissedRuns();
+
     Services s_;
     AppPaths paths_;
     MainWindowView* view_ = nullptr;
@@ -101,6 +110,7 @@ private:
     UpdateReminder updateReminder_;
     Commands commands_;
     ProjectEditor editor_;
+    RunBookkeeping bookkeeping_;
     bool shuttingDown_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "app/CommandIds.h"
 #include "app/DataFileSave.h"
+#include "app/RunBookkeeping.h"
 #include "projects/ProjectListFile.h"
 
 namespace sentrel {
@@ -74,6 +75,10 @@ void Commands::RemoveProject()
     if (row && c_.projects.at(*row).record.ProjectName == name)
         c_.projects.removeAt(*row);
     saveProjects();
+    if (c_.projectState && !c_.projects.findByName(name)) {
+        c_.projectState->remove(name);
+        SaveProjectState(*c_.projectState, c_.log);
+    }
 }
 
 // A failed save leaves the tables as the user made them: they are the
@@ -126,9 +131,13 @@ void Commands::BackupNow()
         + "' now?\r\nSource: " + project.Source + "\r\nDestination: " + project.Destination;
     if (!c_.dialogs.ask(question, kAppTitle))
         return;
+    QueueBackup(project.ProjectName);
+}
 
+void Commands::QueueBackup(const std::string& name)
+{
     TodayTask row;
-    row.ProjectName = project.ProjectName;
+    row.ProjectName = name;
     row.StartTime = NowText(c_.clock);
     row.Tag = kTagNeedStart;
     row.Image = TaskImage::None;

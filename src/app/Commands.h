@@ -3,6 +3,7 @@
 #include "engine/IgnoreList.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "projects/ProjectState.h"
 #include "projects/ProjectTable.h"
 #include "scheduler/TaskList.h"
 #include "shell/ActivityLog.h"
@@ -29,6 +30,7 @@ public:
         std::string projectFile;
         std::function<void()> exit; // asks, then shuts down
         IgnoreList& ignoreList;
+        ProjectState* projectState = nullptr; // a removed project's history goes with it
     };
 
     explicit Commands(Context context)
@@ -48,6 +50,8 @@ public:
     void SortProjects(int column);
     void BackupNow();
     void RestoreProject();
+    // Backup Now's row for the named project, without asking.
+    void QueueBackup(const std::string& name);
 
     void StartStopSchedule();
     void RemoveTask();

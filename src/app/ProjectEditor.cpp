@@ -2,7 +2,9 @@
 
 #include "app/DataFileSave.h"
 #include "app/FolderCheck.h"
+#include "app/RunBookkeeping.h"
 #include "projects/ProjectListFile.h"
+#include "scheduler/MissedRuns.h"
 #include "scheduler/TodayTasks.h"
 #include "shell/ActivityLog.h"
 
@@ -143,11 +145,19 @@ void ProjectEditor::Store(ProjectRecord record)
     const bool editing = mode == kEdit && editedRow_ && *editedRow_ < c_.projects.size();
     if (adding || editing) {
         const ProjectRecord added = record;
+        const std::string oldName = editing ? c_.projects.at(*editedRow_).record.ProjectName : added.ProjectName;
         if (adding) {
             c_.projects.addProject(std::move(record));
         } else {
             RemoveProjectTasks(c_.tasks, c_.projects);
             c_.projects.replaceProject(*editedRow_, std::move(record));
+        }
+        if (c_.projectState) {
+            // A renamed project keeps its history; a changed schedule counts
+            // its missed runs from now.
+            c_.projectState->rename(oldName, added.ProjectName);
+            c_.projectState->set(added.ProjectName, std::string(kStateSince), NowText(c_.clock));
+            SaveProjectState(*c_.projectState, c_.log);
         }
         AddProjectTasks(c_.tasks, c_.clock, NowText(c_.clock), added.ProjectName, added.StartTime, added.ScheduleType,
                         added.Tag);

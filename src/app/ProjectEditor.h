@@ -6,6 +6,7 @@
 #include "platform/FolderPicker.h"
 #include "platform/Tray.h"
 #include "projects/EditorRules.h"
+#include "projects/ProjectState.h"
 #include "projects/ProjectTable.h"
 #include "scheduler/TaskList.h"
 #include "shell/ActivityLog.h"
@@ -42,6 +43,7 @@ public:
         std::string projectFile;
         ActivityLog& log;
         std::function<void()> yield = {}; // turns the event loop while a folder is asked about
+        ProjectState* projectState = nullptr; // follows renames; notes each save
     };
 
     explicit ProjectEditor(Context context)

@@ -121,4 +121,37 @@ std::optional<LocalDateTime> ParseDateTimeLike(std::string_view text, std::strin
     return t;
 }
 
+std::optional<LocalDateTime> ParseDateTime(std::string_view text)
+{
+    if (text.size() != 19)
+        return std::nullopt;
+    return ParseDateTimeLike(text, "dddd-dd-dd dd:dd:dd");
+}
+
+std::int64_t ToLocalSeconds(const LocalDateTime& t)
+{
+    return std::int64_t(DaysFromCivil(t.year, t.month, t.day)) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+}
+
+LocalDateTime FromLocalSeconds(std::int64_t seconds)
+{
+    // Howard Hinnant's civil_from_days.
+    std::int64_t days = seconds / 86400;
+    std::int64_t rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+    const int day = int(dayOfYear - (153 * mp + 2) / 5 + 1);
+    const int month = int(mp < 10 ? mp + 3 : mp - 9);
+    const int year = int(yearOfEra + era * 400 + (month <= 2));
+    return { year, month, day, int(rest / 3600), int(rest / 60 % 60), int(rest % 60) };
+}
+
 } // namespace sentrel

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,5 +28,11 @@ std::optional<LocalDateTime> ParseDateTimeLike(std::string_view text, std::strin
 // Parses "H:M" or "H:M:S" (one or two digits each) as a time of day.
 std::optional<int> ParseSecondsOfDay(std::string_view text);
 LocalDateTime WithSecondsOfDay(LocalDateTime date, int secondsOfDay);
+
+// Reads "yyyy-mm-dd hh:mm:ss" exactly.
+std::optional<LocalDateTime> ParseDateTime(std::string_view text);
+// Local seconds since 1970-01-01 00:00:00, for arithmetic across days.
+std::int64_t ToLocalSeconds(const LocalDateTime& t);
+LocalDateTime FromLocalSeconds(std::int64_t seconds);
 
 } // namespace sentrel

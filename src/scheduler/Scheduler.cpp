@@ -32,14 +32,24 @@ void Scheduler::TimerMain()
 {
     // One reading serves both the date test and the due check.
     const LocalDateTime now = clock_.now();
+    const std::int64_t tick = clock_.tickMs();
+    const std::int64_t wall = ToLocalSeconds(now);
+    // The monotonic clock stands still while the machine sleeps.
+    const bool woke = (wall - lastWallSeconds_) * 1000 - (tick - lastTickMs_) > kWakeJumpMs;
+    lastWallSeconds_ = wall;
+    lastTickMs_ = tick;
     if (now.day != state_.TodayDayOfMonth) {
         state_.TodayDayOfMonth = now.day;
         log_.AddLog(kProgramName, kNewDateText);
         balloons_.TrayBalloon(kNewDateText, kAppTitle, BalloonIcon::Information);
         BuildTodayTasks(tasks_, projects_, clock_);
         CheckStartup();
+        if (woke && onWake_)
+            onWake_();
         return;
     }
+    if (woke && onWake_)
+        onWake_();
 
     const std::string nowText = FormatDateTime(now);
     for (std::size_t i = 0; i < tasks_.size(); ++i) {
@@ -70,6 +80,8 @@ void Scheduler::TimerBackup()
             row.Tag = kTagBackingUp;
             row.Image = TaskImage::Running;
         });
+        if (watcher_)
+            watcher_->runStarting(id, name);
         try {
             runner_.RunBackupTask(id, name);
         } catch (...) {
@@ -82,6 +94,8 @@ void Scheduler::TimerBackup()
             } catch (...) {
             }
         }
+        if (watcher_)
+            watcher_->runEnded(id, name);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/DateTime.h"
 #include "platform/Clock.h"
 #include "projects/ProjectTable.h"
 #include "scheduler/TaskList.h"
@@ -8,7 +9,23 @@
 #include "shell/AppState.h"
 #include "shell/Balloons.h"
 
+#include <cstdint>
+#include <functional>
+#include <string>
+
 namespace sentrel {
+
+// Told of each run the backup timer starts, on the window's thread.
+class RunWatcher {
+public:
+    virtual ~RunWatcher() = default;
+    virtual void runStarting(TaskId row, const std::string& projectName) = 0;
+    virtual void runEnded(TaskId row, const std::string& projectName) = 0;
+};
+
+// The wall clock moved this much further than the monotonic one between two
+// ticks: the machine slept (or the clock was set forward).
+inline constexpr std::int64_t kWakeJumpMs = 2 * 60 * 1000;
 
 // The ticks of the three timers that make the schedule happen.
 class Scheduler {
@@ -22,6 +39,8 @@ public:
         , state_(state)
         , clock_(clock)
         , runner_(runner)
+        , lastWallSeconds_(ToLocalSeconds(clock.now()))
+        , lastTickMs_(clock.tickMs())
     {
     }
 
@@ -32,6 +51,11 @@ public:
 
     bool runInProgress() const { return running_; }
 
+    void setWatcher(RunWatcher* watcher) { watcher_ = watcher; }
+    // Called from TimerMain after a jump of the wall clock, once the new
+    // date, if any, has been taken.
+    void setOnWake(std::function<void()> onWake) { onWake_ = std::move(onWake); }
+
 private:
     TaskList& tasks_;
     const ProjectTable& projects_;
@@ -41,6 +65,10 @@ private:
     const Clock& clock_;
     TaskRunner& runner_;
     bool running_ = false;
+    RunWatcher* watcher_ = nullptr;
+    std::function<void()> onWake_;
+    std::int64_t lastWallSeconds_;
+    std::int64_t lastTickMs_;
 };
 
 } // namespace sentrel

@@ -20,8 +20,51 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// A decimal number rounded to a 16-bit whole number, halves to the even
-// neighbour. Rounding is done on the digits so "2.5000000001" goes up.
+void AppendRow(TaskList& tasks, std::string_view name, std::string startTime)
+{
+    TodayTask row;
+    row.ProjectName = std::string(name);
+    row.StartTime = std::move(startTime);
+    row.Image = TaskImage::Waiting;
+    tasks.appendTask(std::move(row));
+}
+
+void AddIntervalTasks(TaskList& tasks, std::string_view now, std::string_view name, std::string_view tag, bool hourly)
+{
+    const std::optional<int> interval = ParseInterval(tag);
+    if (!interval || *interval < 1)
+        return;
+    const std::optional<LocalDateTime> base = ParseDateTime(now);
+    if (!base)
+        return;
+
+    const int boundaries = hourly ? kLastHourOfDay - base->hour : kLastMinuteOfDay - (base->hour * 60 + base->minute);
+    const int count = boundaries / *interval;
+    const int step = *interval * (hourly ? kSecondsPerHour : kSecondsPerMinute);
+    const int baseSeconds = base->hour * kSecondsPerHour + base->minute * kSecondsPerMinute + base->second;
+    // count * step never reaches past 23:59:59, so the date stays the same.
+    for (int k = 1; k <= count; ++k)
+        AppendRow(tasks, name, FormatDateTime(WithSecondsOfDay(*base, baseSeconds + k * step)));
+}
+
+void AddDayTask(TaskList& tasks, const Clock& clock, std::string_view name, std::string_view start,
+                std::string_view kind, std::string_view tag)
+{
+    const LocalDateTime today = clock.now();
+    if (!RunsOnDay(kind, tag, today))
+        return;
+    if (start == "Startup") {
+        AppendRow(tasks, name, std::string(kStartupTime));
+        return;
+    }
+    const std::optional<int> seconds = ParseSecondsOfDay(std::string(start) + ":00");
+    if (!seconds)
+        return;
+    AppendRow(tasks, name, FormatDateTime(WithSecondsOfDay(today, *seconds)));
+}
+} // namespace
+
+// Rounding is done on the digits so "2.5000000001" goes up.
 std::optional<int> ParseInterval(std::string_view text)
 {
     while (!text.empty() && text.front() == ' ')
@@ -69,42 +112,7 @@ std::optional<int> ParseInterval(std::string_view text)
     return int(value);
 }
 
-// Reads "yyyy-mm-dd hh:mm:ss" exactly.
-std::optional<LocalDateTime> ParseDateTime(std::string_view text)
-{
-    if (text.size() != 19)
-        return std::nullopt;
-    return ParseDateTimeLike(text, "dddd-dd-dd dd:dd:dd");
-}
-
-void AppendRow(TaskList& tasks, std::string_view name, std::string startTime)
-{
-    TodayTask row;
-    row.ProjectName = std::string(name);
-    row.StartTime = std::move(startTime);
-    row.Image = TaskImage::Waiting;
-    tasks.appendTask(std::move(row));
-}
-
-void AddIntervalTasks(TaskList& tasks, std::string_view now, std::string_view name, std::string_view tag, bool hourly)
-{
-    const std::optional<int> interval = ParseInterval(tag);
-    if (!interval || *interval < 1)
-        return;
-    const std::optional<LocalDateTime> base = ParseDateTime(now);
-    if (!base)
-        return;
-
-    const int boundaries = hourly ? kLastHourOfDay - base->hour : kLastMinuteOfDay - (base->hour * 60 + base->minute);
-    const int count = boundaries / *interval;
-    const int step = *interval * (hourly ? kSecondsPerHour : kSecondsPerMinute);
-    const int baseSeconds = base->hour * kSecondsPerHour + base->minute * kSecondsPerMinute + base->second;
-    // count * step never reaches past 23:59:59, so the date stays the same.
-    for (int k = 1; k <= count; ++k)
-        AppendRow(tasks, name, FormatDateTime(WithSecondsOfDay(*base, baseSeconds + k * step)));
-}
-
-bool RunsToday(std::string_view kind, std::string_view tag, const LocalDateTime& today)
+bool RunsOnDay(std::string_view kind, std::string_view tag, const LocalDateTime& today)
 {
     if (kind == "Daily")
         return true;
@@ -116,23 +124,6 @@ bool RunsToday(std::string_view kind, std::string_view tag, const LocalDateTime&
     }
     return false;
 }
-
-void AddDayTask(TaskList& tasks, const Clock& clock, std::string_view name, std::string_view start,
-                std::string_view kind, std::string_view tag)
-{
-    const LocalDateTime today = clock.now();
-    if (!RunsToday(kind, tag, today))
-        return;
-    if (start == "Startup") {
-        AppendRow(tasks, name, std::string(kStartupTime));
-        return;
-    }
-    const std::optional<int> seconds = ParseSecondsOfDay(std::string(start) + ":00");
-    if (!seconds)
-        return;
-    AppendRow(tasks, name, FormatDateTime(WithSecondsOfDay(today, *seconds)));
-}
-} // namespace
 
 void BuildTodayTasks(TaskList& tasks, const ProjectTable& projects, const Clock& clock)
 {

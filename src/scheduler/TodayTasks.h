@@ -4,6 +4,7 @@
 #include "projects/ProjectTable.h"
 #include "scheduler/TaskList.h"
 
+#include <optional>
 #include <string_view>
 
 namespace sentrel {
@@ -15,6 +16,12 @@ void BuildTodayTasks(TaskList& tasks, const ProjectTable& projects, const Clock&
 // time as "yyyy-mm-dd hh:mm:ss"; the day kinds read the clock.
 void AddProjectTasks(TaskList& tasks, const Clock& clock, std::string_view now, std::string_view name,
                      std::string_view start, std::string_view kind, std::string_view tag);
+
+// A "Minutely" or "Hourly" tag as a 16-bit whole number, rounded halves to
+// the even neighbour; none when it is not a number or out of range.
+std::optional<int> ParseInterval(std::string_view tag);
+// Whether a "Daily", "Weekly" or "Monthly" project runs on the given date.
+bool RunsOnDay(std::string_view kind, std::string_view tag, const LocalDateTime& date);
 
 // Deletes every row of the selected project (by exact name), last to first.
 void RemoveProjectTasks(TaskList& tasks, const ProjectTable& projects);

@@ -9,6 +9,11 @@ bool OptionFromSetting(std::string_view value)
     return value != "No";
 }
 
+bool OffOptionFromSetting(std::string_view value)
+{
+    return value == "Yes";
+}
+
 std::string_view OptionToSetting(bool checked)
 {
     return checked ? "Yes" : "No";
@@ -34,6 +39,7 @@ Options ReadOptions(SettingsStore& settings)
     options.showBalloon = OptionFromSetting(settings.ReadSetting("ShowBalloon"));
     options.saveLog = OptionFromSetting(settings.ReadSetting("SaveLog"));
     ReadVersionOptions(settings, options);
+    options.runMissed = OffOptionFromSetting(settings.ReadSetting("RunMissed"));
     return options;
 }
 

@@ -7,7 +7,7 @@
 
 namespace sentrel {
 
-// The four check boxes of the Options page: the live options.
+// The check boxes of the Options page: the live options.
 struct Options {
     bool startWithSession = true; // AutoRun, "Start with Windows"
     bool playSound = true; // PlaySound, "Play sound when backup finished"
@@ -18,6 +18,7 @@ struct Options {
     // unlike the others, off unless set.
     bool keepVersions = false;
     int keepVersionsDays = 30;
+    bool runMissed = false; // RunMissed, "Run missed backups after start-up or wake-up"
 };
 
 inline constexpr int kMinKeepDays = 1;
@@ -28,6 +29,9 @@ inline constexpr std::string_view kDefaultLastCheckUpdate = "2005-1-1";
 // "No" clears an option; "Yes", absence or any other text leaves it checked.
 bool OptionFromSetting(std::string_view value);
 std::string_view OptionToSetting(bool checked);
+
+// RunMissed came later and is off unless it says "Yes".
+bool OffOptionFromSetting(std::string_view value);
 
 Options ReadOptions(SettingsStore& settings);
 // The two settings of kept versions; the others are written one by one.

@@ -327,6 +327,10 @@ QWidget* FormMain::makeOptionsPage()
     CheckSound = addOption(tr("Play sound when backup finished"), &Options::playSound);
     CheckBalloon = addOption(tr("Enable tray balloon notification"), &Options::showBalloon);
     CheckLog = addOption(tr("Log to file"), &Options::saveLog);
+    // Through the App: turning it on is a moment the state file notes.
+    CheckRunMissed = new QCheckBox(tr("Run missed backups after start-up or wake-up"), page);
+    connect(CheckRunMissed, &QCheckBox::toggled, this, [this](bool checked) { app_.setRunMissed(checked); });
+    options->addWidget(CheckRunMissed);
     options->addLayout(makeVersionsOption(page));
     options->addStretch();
     columns->addLayout(options);
@@ -424,7 +428,8 @@ void FormMain::optionsChanged()
     const std::pair<QCheckBox*, bool> boxes[] = { { CheckStart, options.startWithSession },
                                                   { CheckSound, options.playSound },
                                                   { CheckBalloon, options.showBalloon },
-                                                  { CheckLog, options.saveLog } };
+                                                  { CheckLog, options.saveLog },
+                                                  { CheckRunMissed, options.runMissed } };
     for (const auto& [box, checked] : boxes) {
         const QSignalBlocker blocker(box);
         box->setChecked(checked);

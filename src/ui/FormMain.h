@@ -103,6 +103,7 @@ private:
     QCheckBox* CheckLog = nullptr;
     QCheckBox* CheckVersions = nullptr;
     QSpinBox* SpinVersionDays = nullptr;
+    QCheckBox* CheckRunMissed = nullptr;
     QTimer TimerMain;
     QTimer TimerBackup;
     QTimer TimerCurrent;

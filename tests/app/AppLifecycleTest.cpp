@@ -18,7 +18,8 @@ TEST(AppLifecycle, FirstStartAndExitRunTheirStepsInOrder)
     EXPECT_EQ(f.journal,
               (Calls { "settings.read AutoRun", "settings.read PlaySound", "settings.read ShowBalloon",
                        "settings.read SaveLog", "settings.read KeepVersions", "settings.read KeepVersionsDays",
-                       "view.options", "view.show", "tray.add", "view.running", "settings.read LastCheckUpdate",
+                       "settings.read RunMissed", "view.options", "view.show", "tray.add", "view.running",
+                       "settings.read LastCheckUpdate",
                        "dialogs.ask Do you want to visit our website to check if there is a new version "
                        "released?" }));
     EXPECT_TRUE(test::Exists(f.dataDir / "Log"));
@@ -32,9 +33,9 @@ TEST(AppLifecycle, FirstStartAndExitRunTheirStepsInOrder)
     f.app->Shutdown(); // a second request (a signal during the exit) changes nothing
     EXPECT_EQ(f.journal,
               (Calls { "autostart.add", "settings.write AutoRun=Yes", "settings.write PlaySound=Yes",
-                       "settings.write ShowBalloon=Yes", "settings.write SaveLog=Yes", "settings.write KeepVersions=No",
-                       "settings.write KeepVersionsDays=30", "settings.write LastCheckUpdate=2026-12-07", "tray.delete",
-                       "process.end 0" }));
+                       "settings.write ShowBalloon=Yes", "settings.write SaveLog=Yes", "settings.write RunMissed=No",
+                       "settings.write KeepVersions=No", "settings.write KeepVersionsDays=30",
+                       "settings.write LastCheckUpdate=2026-12-07", "tray.delete", "process.end 0" }));
     EXPECT_EQ(f.app->log().at(1).projectName, "  ");
     EXPECT_EQ(f.app->log().at(1).detail, "Sentrel exited");
     EXPECT_TRUE(test::ReadFile(f.dataDir / "Log/2026-12-07.txt").ends_with("      Sentrel exited\r\n"));

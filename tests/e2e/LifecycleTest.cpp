@@ -119,7 +119,7 @@ TEST_F(ProgramTest, StartupProjectsRunRightAfterStartAndTheExitStoresTheOptions)
     EXPECT_TRUE(std::regex_search(settings,
                                   std::regex("AutoRun=Yes\nKeepVersions=No\nKeepVersionsDays=30\n"
                                              "LastCheckUpdate=\\d{4}-\\d{1,2}-\\d{1,2}\n"
-                                             "PlaySound=Yes\nSaveLog=Yes\nShowBalloon=Yes\n")))
+                                             "PlaySound=Yes\nRunMissed=No\nSaveLog=Yes\nShowBalloon=Yes\n")))
         << settings;
     const std::string entry = ReadFile(home / "config/autostart/sentrel.desktop");
     EXPECT_NE(entry.find(std::string("\"") + SENTREL_EXE + "\" /1"), std::string::npos) << entry;

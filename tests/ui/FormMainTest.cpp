@@ -64,12 +64,16 @@ TEST(FormMain, OptionBoxesAreTheLiveOptions)
         captions << box->text();
     EXPECT_EQ(captions,
               (QStringList { "Start with the desktop session", "Play sound when backup finished",
-                             "Enable tray balloon notification", "Log to file", "Keep replaced files for" }));
+                             "Enable tray balloon notification", "Log to file",
+                             "Run missed backups after start-up or wake-up", "Keep replaced files for" }));
     EXPECT_FALSE(boxes[1]->isChecked());
+    EXPECT_FALSE(boxes[4]->isChecked()); // off unless asked for
     boxes[1]->click();
     boxes[3]->click();
+    boxes[4]->click();
     EXPECT_TRUE(f.app->options().playSound);
     EXPECT_FALSE(f.app->options().saveLog);
+    EXPECT_TRUE(f.app->options().runMissed);
 }
 
 TEST(FormMain, KeepingVersionsIsABoxAndADayCountThatWriteThrough)

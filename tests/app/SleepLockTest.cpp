@@ -1,0 +1,63 @@
+#include "support/AppFixture.h"
+#include "support/FakePower.h"
+
+#include <gtest/gtest.h>
+
+namespace sentrel {
+namespace {
+
+struct Running : test::AppFixture {
+    Running()
+    {
+        test::MakeDirs(dataDir / "src");
+        test::WriteFile(dataDir / "src/a.txt", "a");
+        test::WriteFile(dataDir / "Sentrel.prj",
+                        "Docs|Manually|" + (dataDir / "src") + "|" + (dataDir / "dst")
+                            + "|Yes||Old|Manually backup|\r\n");
+        restart();
+        app->Startup("");
+        app->bookkeeping().setPower(&power);
+        app->bookkeeping().setWriteOut([this](const std::string& destination) { writtenOut.push_back(destination); });
+        app->commands().QueueBackup("Docs");
+    }
+
+    test::FakePower power;
+    std::vector<std::string> writtenOut;
+};
+
+TEST(SleepLock, ARunHoldsOffSleepUntilItEnds)
+{
+    Running f;
+    int heldDuringRun = 0;
+    f.onYield = [&] { heldDuringRun = std::max(heldDuringRun, f.power.held); };
+    f.app->scheduler().TimerBackup();
+    EXPECT_EQ(f.app->tasks().at(0).Status, "Backup finished.");
+    EXPECT_EQ(heldDuringRun, 1);
+    EXPECT_EQ(f.power.reasons, std::vector<std::string> { "Backing up Docs" });
+    EXPECT_EQ(f.power.held, 0);
+    // Nothing running: a sleep has nothing to write out.
+    f.app->bookkeeping().beforeSleep();
+    EXPECT_TRUE(f.writtenOut.empty());
+}
+
+TEST(SleepLock, BeforeSleepTheDestinationIsWrittenOutAndTheLockLetGo)
+{
+    Running f;
+    bool slept = false;
+    f.onYield = [&] {
+        if (!slept && f.power.held == 1) {
+            slept = true;
+            f.app->bookkeeping().beforeSleep();
+            EXPECT_EQ(f.power.held, 0);
+        }
+    };
+    f.app->scheduler().TimerBackup();
+    EXPECT_TRUE(slept);
+    EXPECT_EQ(f.writtenOut, std::vector<std::string> { f.dataDir / "dst" });
+    // After the wake-up the run goes on to its end.
+    EXPECT_EQ(f.app->tasks().at(0).Status, "Backup finished.");
+    EXPECT_EQ(f.power.held, 0);
+}
+
+} // namespace
+} // namespace sentrel
