@@ -61,7 +61,8 @@ TSAN_DIR ?= build-tsan
 test-tsan: deps
 	cmake -S . -B $(TSAN_DIR) -G Ninja -DSENTREL_WERROR=$(WERROR) -DSENTREL_TSAN=ON
 	cmake --build $(TSAN_DIR) --target core_tests
-	cd $(TSAN_DIR) && LANG=C.UTF-8 LC_ALL=C.UTF-8 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" tests/core_tests
+	cd $(TSAN_DIR) && LANG=C.UTF-8 LC_ALL=C.UTF-8 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  timeout 1200 tests/core_tests
 
 # A .deb in $(BUILD_DIR): sudo apt-get install ./$(BUILD_DIR)/sentrel_*.deb
 package: build
