@@ -517,32 +517,50 @@ void KeptVersions(int files)
     const std::string& base = g_options.base;
     const std::string source = base + "/versions-src";
     const std::string off = base + "/versions-off", on = base + "/versions-on", rsync = base + "/versions-rsync";
+    const std::string programOff = base + "/versions-program-off", programOn = base + "/versions-program-on";
     Remove(source);
     MakePlainTree(source, files);
     WarmUp(source);
+    SystemClock clock;
+    ProgramHarness harness(clock);
+    const auto program = [&](const std::string& destination, bool keep) {
+        harness.app().options().keepVersions = keep;
+        return harness.backup(source, destination, "Old").seconds;
+    };
     Figures offFull, onFull, offSame, onSame, offChanged, onChanged, rsyncChanged;
+    Figures programOffFull, programOnFull, programOffSame, programOnSame, programOffChanged, programOnChanged;
     int changed = 0;
     for (int rep = 0; rep < g_options.reps; ++rep) {
-        for (const std::string& dir : { off, on, rsync })
+        for (const std::string& dir : { off, on, rsync, programOff, programOn })
             Fresh(dir);
         offFull.add(RunEngine(source, off, "Old"));
         onFull.add(RunEngine(source, on, "Old", true));
+        programOffFull.add(program(programOff, false));
+        programOnFull.add(program(programOn, true));
         Run({ "rsync", "-a", source + "/", rsync + "/" });
         offSame.add(RunEngine(source, off, "Old"));
         onSame.add(RunEngine(source, on, "Old", true));
+        programOffSame.add(program(programOff, false));
+        programOnSame.add(program(programOn, true));
         changed = ChangeFiles(source, 10 * (rep + 1));
         WarmUp(source);
         offChanged.add(RunEngine(source, off, "Old"));
         onChanged.add(RunEngine(source, on, "Old", true));
+        programOffChanged.add(program(programOff, false));
+        programOnChanged.add(program(programOn, true));
         rsyncChanged.add(TimeRun(
             { "rsync", "-a", "--backup", "--backup-dir=" + rsync + "/.rsync-versions", source + "/", rsync + "/" }));
     }
-    std::printf("kept versions: %d files (engine alone), median of %d\n", files, g_options.reps);
-    std::printf("  full backup            off %.3f s   on %.3f s\n", offFull.median(), onFull.median());
-    std::printf("  no-change re-run       off %.3f s   on %.3f s\n", offSame.median(), onSame.median());
-    std::printf("  %d files replaced    off %.3f s   on %.3f s   rsync -a --backup --backup-dir %.3f s\n", changed,
-                offChanged.median(), onChanged.median(), rsyncChanged.median());
-    for (const std::string& dir : { source, off, on, rsync })
+    std::printf("kept versions: %d files, median of %d\n", files, g_options.reps);
+    std::printf("  full backup            program off %.3f s   on %.3f s   (engine alone off %.3f s   on %.3f s)\n",
+                programOffFull.median(), programOnFull.median(), offFull.median(), onFull.median());
+    std::printf("  no-change re-run       program off %.3f s   on %.3f s   (engine alone off %.3f s   on %.3f s)\n",
+                programOffSame.median(), programOnSame.median(), offSame.median(), onSame.median());
+    std::printf("  %d files replaced    program off %.3f s   on %.3f s   (engine alone off %.3f s   on %.3f s)\n"
+                "                         rsync -a --backup --backup-dir %.3f s   program on / rsync %.2f\n",
+                changed, programOffChanged.median(), programOnChanged.median(), offChanged.median(), onChanged.median(),
+                rsyncChanged.median(), programOnChanged.median() / rsyncChanged.median());
+    for (const std::string& dir : { source, off, on, rsync, programOff, programOn })
         Remove(dir);
 }
 
