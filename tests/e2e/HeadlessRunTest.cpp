@@ -4,6 +4,7 @@
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -51,12 +52,17 @@ protected:
     TempDir home;
 };
 
-TEST_F(HeadlessRunTest, ExitCodesTellCleanFailedUnknownAndWrongUse)
+TEST_F(HeadlessRunTest, ExitCodesTellCleanWithErrorsFailedUnknownAndWrongUse)
 {
     EXPECT_EQ(Exit({ "--run", "Docs" }), 0);
     EXPECT_EQ(ReadFile(home / "dst/sub/b.txt"), "b");
     EXPECT_NE(Log().find("Backup finished\r\n"), std::string::npos);
     EXPECT_NE(ReadFile(home / "data/Sentrel.state").find("Docs|LastRun|"), std::string::npos);
+
+    // A named pipe is no file to copy: one failed file.
+    ASSERT_EQ(::mkfifo((home / "src/pipe").c_str(), 0600), 0);
+    EXPECT_EQ(Exit({ "--run", "Docs" }), 1);
+    EXPECT_NE(Log().find("Backup finished with 1 error\r\n"), std::string::npos);
 
     EXPECT_EQ(Exit({ "--run", "Lost" }), 2);
     EXPECT_NE(Log().find("Backup failed: source directory not found."), std::string::npos);
