@@ -5,6 +5,7 @@ Exit code 77 when python3-dbus or GLib is missing.
 """
 
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -38,8 +39,14 @@ def main(exe):
     os.makedirs(os.path.join(src, "sub"))
     with open(os.path.join(src, "sub", "a.txt"), "w") as f:
         f.write("a")
+    big = os.path.join(root, "big")
+    os.makedirs(big)
+    with open(os.path.join(big, "big.bin"), "wb") as f:
+        for _ in range(512):  # written out, not sparse: its copy takes a while
+            f.write(b"\1" * (1 << 20))
     with open(os.path.join(home, "Sentrel.prj"), "w", newline="") as f:
         f.write(f"Docs|Manually|{src}|{dst}|Yes||Old|Manually backup|\r\n")
+        f.write(f"Big|Manually|{big}|{os.path.join(root, 'bigdst')}|Yes||All|Manually backup|\r\n")
     env = dict(os.environ, SENTREL_HOME=home, QT_QPA_PLATFORM="offscreen", HOME=root,
                XDG_CONFIG_HOME=os.path.join(root, "config"), XDG_RUNTIME_DIR=root)
 
@@ -96,11 +103,16 @@ def main(exe):
         assert code == 0 and not out and not err, (code, out, err)
         code, _, err = cli("--run", "Nobody")
         assert code == 4, (code, err)
+        assert cli("--backup-now", "Big")[0] == 0
+        wait_until(lambda: "\tBacking up" in cli("--status")[1], "the big run")
+        code, _, err = cli("--run", "Big")
+        assert code == 5 and "Big" in err, (code, err)
         assert cli("--bogus-1")[0] == 0
     finally:
         os.kill(pid, signal.SIGTERM)
         wait_until(lambda: subprocess.run(["kill", "-0", str(pid)], capture_output=True).returncode != 0,
                    "the program to end")
+        shutil.rmtree(root, ignore_errors=True)
     print("ok")
 
 
