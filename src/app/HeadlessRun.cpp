@@ -110,10 +110,10 @@ RunExit HeadlessRun(const AppPaths& paths, const std::string& projectName, const
             progressShown = true;
         }
     };
-    // No journal of temporary files: its sweep at the start of a run could
-    // take the files of a run the tray program has in hand.
-    BackupRun run(BackupRun::Context {
-        projects, tasks, log, balloons, sound, options, state, ignoreList, clock, yield, ".", paths.TempJournal, &projectState });
+    // The sweep at the start takes only files of processes that are gone,
+    // never those of a run the tray program has in hand.
+    BackupRun run(BackupRun::Context { projects, tasks, log, balloons, sound, options, state, ignoreList, clock, yield,
+                                       ".", paths.TempJournal, &projectState });
 
     TodayTask task;
     task.ProjectName = projectName;
