@@ -3,10 +3,10 @@
 // project) and the engine alone; and how the program scales.
 
 #include "BenchUtil.h"
-#include "NullServices.h"
 #include "ProgramHarness.h"
 #include "engine/BackupRun.h"
 #include "engine/IgnoreList.h"
+#include "platform/NullServices.h"
 #include "platform/SystemClock.h"
 #include "scheduler/TodayTasks.h"
 #include "ui/FormMain.h"

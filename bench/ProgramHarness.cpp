@@ -1,8 +1,8 @@
 #include "ProgramHarness.h"
 
 #include "BenchUtil.h"
-#include "NullServices.h"
 #include "base/DateTime.h"
+#include "platform/NullServices.h"
 
 #include <QApplication>
 #include <QTabWidget>

@@ -3,6 +3,7 @@
 #include "app/RunBookkeeping.h"
 #include "base/FileSystem.h"
 #include "engine/BackupRun.h"
+#include "platform/NullServices.h"
 #include "projects/ProjectListFile.h"
 #include "shell/LogFile.h"
 
@@ -11,19 +12,6 @@
 namespace sentrel {
 
 namespace {
-class NoTray final : public Tray {
-public:
-    void addIcon() override { }
-    void deleteIcon() override { }
-    bool isAvailable() const override { return false; }
-    void showBalloon(std::string_view, std::string_view, BalloonIcon) override { }
-};
-
-class NoSound final : public Sound {
-public:
-    void playExclamation() override { }
-};
-
 // Prints each log row as it is added.
 class LogPrinter final : public TableObserver {
 public:
@@ -90,8 +78,8 @@ RunExit HeadlessRun(const AppPaths& paths, const std::string& projectName, const
     bool progressShown = false;
     LogPrinter printer(log, io, progressShown);
     log.setObserver(&printer);
-    NoTray tray;
-    NoSound sound;
+    NullTray tray;
+    NullSound sound;
     Balloons balloons(tray, options);
     RunBookkeeping bookkeeping(projectState, log, clock);
 

@@ -3,9 +3,10 @@
 #include "platform/Sound.h"
 #include "platform/Tray.h"
 
-namespace sentrel::bench {
+namespace sentrel {
 
-// No tray and no sound: a benchmark shows nothing and plays nothing.
+// No tray and no sound, for runs with nobody to see or hear them: a
+// headless run, a benchmark.
 class NullTray final : public Tray {
 public:
     void addIcon() override { }
@@ -19,4 +20,4 @@ public:
     void playExclamation() override { }
 };
 
-} // namespace sentrel::bench
+} // namespace sentrel
