@@ -2,6 +2,7 @@
 
 #include "base/CaseFold.h"
 #include "base/TextFile.h"
+#include "base/UniqueFd.h"
 #include "base/WorkerPool.h"
 #include "engine/DirChain.h"
 #include "engine/IgnoreList.h"
@@ -24,37 +25,6 @@ constexpr std::int64_t kProgressIntervalMs = 100;
 // Entries listed before they are copied: enough to keep the workers busy,
 // few enough that a huge folder costs little memory.
 constexpr std::size_t kBatchEntries = 256;
-
-class Fd {
-public:
-    explicit Fd(int fd = -1)
-        : fd_(fd)
-    {
-    }
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    void reset(int fd)
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_;
-};
 
 // d_type when the file system gives it, else the entry's own mode.
 EntryKind KindOf(int dirFd, const dirent& entry)
@@ -128,7 +98,7 @@ int OpenDirectory(const std::string& path)
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0 || errno != ENAMETOOLONG)
         return fd;
-    Fd dir(::open(path.starts_with('/') ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd dir(::open(path.starts_with('/') ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     for (std::size_t start = 0; start < path.size() && dir.get() >= 0;) {
         std::size_t end = path.find('/', start);
         if (end == std::string::npos)
@@ -276,7 +246,7 @@ int BackupEngine::ApplyFinalTimes()
     for (OwedTimes& owed : owed_) {
         // Each directory opened once, not each path walked again.
         std::size_t open = SIZE_MAX;
-        Fd dir;
+        UniqueFd dir;
         for (const OwedTimes::File& file : owed.files) {
             if (file.directory != open) {
                 open = file.directory;

@@ -3,6 +3,7 @@
 #include "base/BackgroundJob.h"
 #include "base/FileSystem.h"
 #include "base/TextFile.h"
+#include "base/UniqueFd.h"
 #include "engine/Versions.h"
 #include "engine/WriteBehind.h"
 
@@ -108,8 +109,6 @@ bool SameDirectory(int fd, const std::string& path)
 // What the checks have reached, read also while they hang.
 struct CheckResult {
     std::string mountPoint; // read once they are done
-    std::atomic<bool> otherDisk = false;
-    std::atomic<bool> destinationChecked = false;
     std::atomic<bool> destinationThere = false;
     std::atomic<bool> sourceThere = false;
 };
@@ -243,15 +242,11 @@ void BackupRun::run(TaskId row, const std::string& projectName)
             // A drive that is not mounted leaves its mount folder, or the
             // folder it lives in, on the disk below: no backup goes there.
             checks->mountPoint = MountPointOf(destination);
-            if (knownMount && checks->mountPoint != *knownMount) {
-                checks->otherDisk = true;
-                checks->destinationChecked = true;
+            if (knownMount && checks->mountPoint != *knownMount)
                 return;
-            }
             if (!IsDirectory(destination))
                 MakeDestinationRoot(destination, source);
             checks->destinationThere = IsDirectory(destination);
-            checks->destinationChecked = true;
             if (checks->destinationThere)
                 checks->sourceThere = IsDirectory(source);
         },
@@ -284,7 +279,7 @@ void BackupRun::run(TaskId row, const std::string& projectName)
             engine.FilesDone = 0;
             // Opened before the first copy, so no write-back error of the
             // run escapes them.
-            const int rootFd = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            const UniqueFd root(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             WriteBehind writeBehind(destination);
             std::optional<VersionKeeper> versions;
             engine.setVersions(keepDays > 0 ? &versions.emplace(destination, start) : nullptr);
@@ -296,7 +291,7 @@ void BackupRun::run(TaskId row, const std::string& projectName)
             if ((result->writeError = engine.DestinationLost()) != 0
                 || (result->writeError = writeBehind.finish()) != 0) {
                 engine.DiscardFinalTimes();
-            } else if (!SameDirectory(rootFd, destination)) {
+            } else if (!SameDirectory(root.get(), destination)) {
                 result->destinationGone = true;
                 engine.DiscardFinalTimes();
             } else {
@@ -304,8 +299,6 @@ void BackupRun::run(TaskId row, const std::string& projectName)
                 engine.ApplyFinalTimes();
                 result->writeError = writeBehind.finish();
             }
-            if (rootFd >= 0)
-                ::close(rootFd);
             if (keepDays > 0 && w.relay.running() && result->writeError == 0 && !result->destinationGone)
                 result->versionsLog = PruneLogText(PruneVersions(destination, clock.now(), keepDays));
         },

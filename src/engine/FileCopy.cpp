@@ -1,6 +1,7 @@
 #include "engine/FileCopy.h"
 
 #include "base/TextFile.h"
+#include "base/UniqueFd.h"
 #include "engine/BackupEngine.h"
 #include "engine/DestinationProbe.h"
 #include "engine/Versions.h"
@@ -37,28 +38,6 @@ constexpr std::size_t kBufferBytes = std::size_t(1) << 20;
 // How much older than its source a copy is until its data is on the disk:
 // far beyond FAT's two seconds and any time zone it may be read in.
 constexpr time_t kProvisionalAge = 24 * 60 * 60;
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1)
-        : fd_(fd)
-    {
-    }
-    ~UniqueFd() { reset(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-    void reset(int fd = -1)
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_;
-};
 
 std::int64_t MonotonicNs()
 {
