@@ -38,18 +38,18 @@ void Scheduler::TimerMain()
     const bool woke = (wall - lastWallSeconds_) * 1000 - (tick - lastTickMs_) > kWakeJumpMs;
     lastWallSeconds_ = wall;
     lastTickMs_ = tick;
-    if (now.day != state_.TodayDayOfMonth) {
+    const bool newDay = now.day != state_.TodayDayOfMonth;
+    if (newDay) {
         state_.TodayDayOfMonth = now.day;
         log_.AddLog(kProgramName, kNewDateText);
         balloons_.TrayBalloon(kNewDateText, kAppTitle, BalloonIcon::Information);
         BuildTodayTasks(tasks_, projects_, clock_);
         CheckStartup();
-        if (woke && onWake_)
-            onWake_();
-        return;
     }
     if (woke && onWake_)
         onWake_();
+    if (newDay)
+        return;
 
     const std::string nowText = FormatDateTime(now);
     for (std::size_t i = 0; i < tasks_.size(); ++i) {
