@@ -121,13 +121,11 @@ void App::Shutdown()
     // A change the user was told could not be saved gets a last try.
     Step([&] {
         if (state_.ProjectListUnsaved)
-            if (const WriteError error = SaveProjectList(paths_.ProjectFile, projects_))
-                log_.AddLog(kProgramName, "Can not write " + paths_.ProjectFile + ", " + *error);
+            LogWriteError(log_, paths_.ProjectFile, SaveProjectList(paths_.ProjectFile, projects_));
     });
     Step([&] {
         if (state_.IgnoreListUnsaved)
-            if (const WriteError error = ignoreList_.Save())
-                log_.AddLog(kProgramName, "Can not write " + ignoreList_.path() + ", " + *error);
+            LogWriteError(log_, ignoreList_.path(), ignoreList_.Save());
     });
     Step([&] { s_.tray.deleteIcon(); });
     Step([&] { log_.AddLog(kProgramName, "Sentrel exited"); });

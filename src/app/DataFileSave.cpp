@@ -6,11 +6,9 @@ namespace sentrel {
 
 bool CheckWritten(const WriteError& error, std::string_view path, Dialogs& dialogs, ActivityLog& log)
 {
-    if (!error)
+    if (LogWriteError(log, path, error))
         return true;
-    const std::string text = "Can not write " + std::string(path) + ", " + *error;
-    log.AddLog(kProgramName, text);
-    dialogs.message(text, "Error", MessageIcon::Error);
+    dialogs.message(WriteFailureText(path, *error), "Error", MessageIcon::Error);
     return false;
 }
 

@@ -36,14 +36,6 @@ RunBookkeeping::RunBookkeeping(ProjectState& state, ActivityLog& log, const Cloc
 {
 }
 
-void SaveProjectState(const ProjectState& state, ActivityLog& log)
-{
-    if (state.path().empty())
-        return;
-    if (const WriteError error = state.Save())
-        log.AddLog(kProgramName, "Can not write " + state.path() + ", " + *error);
-}
-
 // Noted at the start: the due time was served by this attempt even if the
 // machine goes off in the middle, and a run that fails on a missing disk is
 // not tried again at every wake-up.

@@ -50,7 +50,4 @@ private:
     std::string running_;
 };
 
-// Saves the state file, logging a failure.
-void SaveProjectState(const ProjectState& state, ActivityLog& log);
-
 } // namespace sentrel

@@ -338,8 +338,7 @@ void BackupRun::rememberMountPoint(const std::string& projectName, const std::st
         return;
     c_.projectState->set(projectName, "Destination", destination);
     c_.projectState->set(projectName, "DestinationMount", mountPoint);
-    if (const WriteError error = c_.projectState->Save())
-        c_.log.AddLog(kProgramName, "Can not write " + c_.projectState->path() + ", " + *error);
+    SaveProjectState(*c_.projectState, c_.log);
 }
 
 void BackupRun::report(TaskId row, const std::string& projectName, Outcome outcome, int errors)

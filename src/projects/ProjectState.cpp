@@ -60,4 +60,10 @@ void ProjectState::remove(const std::string& project)
     values_.erase(project);
 }
 
+void SaveProjectState(const ProjectState& state, ActivityLog& log)
+{
+    if (!state.path().empty())
+        LogWriteError(log, state.path(), state.Save());
+}
+
 } // namespace sentrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/TextFile.h"
+#include "shell/ActivityLog.h"
 
 #include <map>
 #include <optional>
@@ -29,5 +30,8 @@ private:
     std::string path_;
     std::map<std::string, std::map<std::string, std::string, std::less<>>, std::less<>> values_;
 };
+
+// Saves the state file, logging a failure.
+void SaveProjectState(const ProjectState& state, ActivityLog& log);
 
 } // namespace sentrel

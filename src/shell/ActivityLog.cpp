@@ -17,4 +17,17 @@ std::string NowText(const Clock& clock)
     return FormatDateTime(clock.now());
 }
 
+std::string WriteFailureText(std::string_view path, std::string_view reason)
+{
+    return "Can not write " + std::string(path) + ", " + std::string(reason);
+}
+
+bool LogWriteError(ActivityLog& log, std::string_view path, const WriteError& error)
+{
+    if (!error)
+        return true;
+    log.AddLog(kProgramName, WriteFailureText(path, *error));
+    return false;
+}
+
 } // namespace sentrel

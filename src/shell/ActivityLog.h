@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Table.h"
+#include "base/TextFile.h"
 #include "platform/Clock.h"
 
 #include <string>
@@ -32,5 +33,11 @@ private:
 };
 
 std::string NowText(const Clock& clock);
+
+// "Can not write <path>, <reason>": how a file of the program that could
+// not be written is told.
+std::string WriteFailureText(std::string_view path, std::string_view reason);
+// Logs a failed write as the program's own event; true when it was written.
+bool LogWriteError(ActivityLog& log, std::string_view path, const WriteError& error);
 
 } // namespace sentrel
