@@ -1,5 +1,7 @@
 #include "base/BackgroundJob.h"
 
+#include "base/ProcessSignalsBlocked.h"
+
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -34,6 +36,7 @@ BackgroundJob::BackgroundJob(std::function<void()> work)
     try {
         // Detached: a thread stuck in the kernel must not hold up the one
         // that gave it up, nor the end of the process.
+        const ProcessSignalsBlocked quiet;
         std::thread([state = state_, work, run] { run(*state, work); }).detach();
     } catch (const std::system_error&) {
         run(*state_, work);

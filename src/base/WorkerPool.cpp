@@ -1,5 +1,7 @@
 #include "base/WorkerPool.h"
 
+#include "base/ProcessSignalsBlocked.h"
+
 #include <system_error>
 #include <utility>
 
@@ -7,6 +9,7 @@ namespace sentrel {
 
 WorkerPool::WorkerPool(unsigned helpers)
 {
+    const ProcessSignalsBlocked quiet;
     for (unsigned i = 1; i <= helpers; ++i) {
         try {
             helpers_.emplace_back([this, i] { help(i); });

@@ -1,5 +1,7 @@
 #include "engine/WriteBehind.h"
 
+#include "base/ProcessSignalsBlocked.h"
+
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -22,6 +24,7 @@ WriteBehind::WriteBehind(const std::string& directory)
         return;
     }
     try {
+        const ProcessSignalsBlocked quiet;
         thread_ = std::thread([this] { run(); });
     } catch (const std::system_error&) {
         // Without it finish() does all the work.

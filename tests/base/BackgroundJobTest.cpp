@@ -1,6 +1,9 @@
 #include "base/BackgroundJob.h"
 
+#include "base/WorkerPool.h"
+
 #include <atomic>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
 #include <stdexcept>
@@ -78,6 +81,35 @@ TEST(BackgroundJob, AJobGivenUpGoesOnAloneWithWhatItOwns)
     for (int i = 0; i < 5000 && !*ended; ++i)
         std::this_thread::sleep_for(1ms);
     EXPECT_TRUE(*ended);
+}
+
+bool Blocked(int signal)
+{
+    sigset_t mask;
+    pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    return sigismember(&mask, signal) == 1;
+}
+
+// A termination must reach the thread that handles it, never a thread stuck
+// on a hung disk that would hold it for good.
+TEST(BackgroundJob, ThreadsThatTouchTheDisksLeaveTerminationSignalsToTheStarter)
+{
+    std::atomic<bool> jobBlocks = false;
+    BackgroundJob job([&] { jobBlocks = Blocked(SIGTERM) && Blocked(SIGHUP) && Blocked(SIGINT); });
+    ASSERT_TRUE(job.waitFor(5s));
+    EXPECT_TRUE(jobBlocks);
+
+    WorkerPool pool(2);
+    std::atomic<int> helperSteps = 0, unblockedHelperSteps = 0;
+    pool.run(1000, [&](std::size_t, unsigned worker) {
+        if (worker == 0)
+            return;
+        ++helperSteps;
+        if (!Blocked(SIGTERM))
+            ++unblockedHelperSteps;
+    });
+    EXPECT_EQ(unblockedHelperSteps, 0) << "of " << helperSteps;
+    EXPECT_FALSE(Blocked(SIGTERM));
 }
 
 } // namespace
