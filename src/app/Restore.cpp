@@ -108,7 +108,7 @@ int CopyData(int in, int out)
 std::optional<std::int64_t> MtimeOf(const std::string& path)
 {
     struct stat st { };
-    if (::stat(path.c_str(), &st) != 0)
+    if (::lstat(path.c_str(), &st) != 0)
         return std::nullopt;
     return std::int64_t(st.st_mtim.tv_sec);
 }
@@ -187,15 +187,48 @@ std::string RestoreTarget(std::string_view relative, std::string_view sourceRoot
     return Joined(pickedFolder, slash == std::string_view::npos ? relative : relative.substr(slash + 1));
 }
 
+namespace {
+std::string TempBeside(const std::string& to)
+{
+    return to.substr(0, to.rfind('/') + 1) + ".sentrel-restore-" + std::to_string(::getpid()) + ".tmp";
+}
+
+// A link comes back as the link it was, not as a copy of what it points to.
+std::string RestoreLink(const std::string& from, const std::string& to, const struct stat& st)
+{
+    std::string target(std::size_t(st.st_size > 0 ? st.st_size : 4095) + 1, '\0');
+    const ssize_t length = ::readlink(from.c_str(), target.data(), target.size());
+    if (length < 0)
+        return "Can not read " + from + ", " + SystemErrorText(errno);
+    target.resize(std::size_t(length));
+    const std::string temp = TempBeside(to);
+    ::unlink(temp.c_str());
+    int failure = MakeParents(to);
+    if (failure == 0 && ::symlink(target.c_str(), temp.c_str()) != 0)
+        failure = errno;
+    if (failure == 0) {
+        const timespec times[2] = { st.st_atim, st.st_mtim };
+        ::utimensat(AT_FDCWD, temp.c_str(), times, AT_SYMLINK_NOFOLLOW);
+        if (::rename(temp.c_str(), to.c_str()) != 0) {
+            failure = errno;
+            ::unlink(temp.c_str());
+        }
+    }
+    return failure == 0 ? std::string() : "Can not create " + to + ", " + SystemErrorText(failure);
+}
+} // namespace
+
 std::string RestoreFile(const std::string& from, const std::string& to)
 {
+    struct stat link { };
+    if (::lstat(from.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+        return RestoreLink(from, to, link);
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return "Can not read " + from + ", " + SystemErrorText(errno);
     struct stat st { };
     int failure = ::fstat(in, &st) != 0 ? errno : MakeParents(to);
-    const std::size_t slash = to.rfind('/');
-    const std::string temp = to.substr(0, slash + 1) + ".sentrel-restore-" + std::to_string(::getpid()) + ".tmp";
+    const std::string temp = TempBeside(to);
     int out = -1;
     if (failure == 0) {
         out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);

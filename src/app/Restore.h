@@ -42,8 +42,9 @@ std::string SizeText(long long bytes);
 std::string RestoreTarget(std::string_view relative, std::string_view sourceRoot, std::string_view pickedFolder = {});
 
 // Copies `from` to `to` with its times and permission bits, through a
-// temporary file beside `to`, so `to` is never half written. Makes the
-// missing folders above it. Empty or the failure's description.
+// temporary file beside `to`, so `to` is never half written; a link is made
+// again as a link. Makes the missing folders above it. Empty or the
+// failure's description.
 std::string RestoreFile(const std::string& from, const std::string& to);
 
 struct RestoreOutcome {

@@ -122,6 +122,7 @@ TEST_F(RestoreTest, AFolderRestoresWholeIntoAPickedFolderWithoutVersionsOrTempor
     Put("/mail/in/2.eml", "two", 1000);
     Put("/mail/out.eml", "out", 1000);
     Put("/other.txt", "other", 1000);
+    ::symlink("in/1.eml", (src + "/mail/latest").c_str());
     Backup({ 2026, 3, 1, 9, 0, 0 });
     Put("/mail/out.eml", "out 2", 2000);
     Backup({ 2026, 3, 2, 9, 0, 0 });
@@ -129,18 +130,21 @@ TEST_F(RestoreTest, AFolderRestoresWholeIntoAPickedFolderWithoutVersionsOrTempor
     index = IndexBackup(dst);
     EXPECT_EQ(index.folders, (Names { "mail", "mail/in" }));
     EXPECT_FALSE(index.files.contains("mail/.sentrel-77-1.tmp"));
+    EXPECT_TRUE(index.files.contains("mail/latest"));
 
     const std::string picked = dir / "picked";
     const std::string target = RestoreTarget("mail", src, picked);
     EXPECT_EQ(target, picked + "/mail");
     const RestoreOutcome outcome = restorer.restore(Restorer::FolderItems(index, "mail", target));
-    EXPECT_EQ(outcome.restored, 3);
+    EXPECT_EQ(outcome.restored, 4);
     Names tree;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(picked))
         tree.push_back(entry.path().string().substr(picked.size()));
     std::sort(tree.begin(), tree.end());
-    EXPECT_EQ(tree, (Names { "/mail", "/mail/in", "/mail/in/1.eml", "/mail/in/2.eml", "/mail/out.eml" }));
+    EXPECT_EQ(tree,
+              (Names { "/mail", "/mail/in", "/mail/in/1.eml", "/mail/in/2.eml", "/mail/latest", "/mail/out.eml" }));
     EXPECT_EQ(ReadFile(picked + "/mail/out.eml"), "out 2");
+    EXPECT_EQ(std::filesystem::read_symlink(picked + "/mail/latest"), "in/1.eml");
     EXPECT_TRUE(dialogs.shown.empty());
 
     // A place that can not be written: told, nothing half written.
