@@ -2,29 +2,52 @@
 
 namespace sentrel {
 
-void ProjectState::Load(const std::string& path)
+std::optional<ProjectState::Values> ProjectState::Read(const std::string& path)
 {
-    path_ = path;
-    values_.clear();
-    const auto lines = ReadTextLines(path);
+    std::string error;
+    const auto lines = ReadTextLines(path, &error);
     if (!lines)
-        return;
+        return error.empty() ? std::optional<Values>(Values()) : std::nullopt;
+    Values values;
     for (const std::string& line : *lines) {
         const std::size_t first = line.find('|');
         const std::size_t second = first == std::string::npos ? first : line.find('|', first + 1);
         if (second != std::string::npos)
-            values_[line.substr(0, first)][line.substr(first + 1, second - first - 1)] = line.substr(second + 1);
+            values[line.substr(0, first)][line.substr(first + 1, second - first - 1)] = line.substr(second + 1);
     }
+    return values;
 }
 
-WriteError ProjectState::Save() const
+void ProjectState::Load(const std::string& path)
 {
+    path_ = path;
+    values_ = Read(path).value_or(Values());
+    unsaved_.clear();
+}
+
+WriteError ProjectState::Save()
+{
+    // A file that is there but can not be read is not replaced by less.
+    Values merged = Read(path_).value_or(values_);
+    for (const auto& change : unsaved_)
+        change(merged);
     std::string content;
-    for (const auto& [project, values] : values_) {
+    for (const auto& [project, values] : merged) {
         for (const auto& [key, value] : values)
             content += project + "|" + key + "|" + value + "\r\n";
     }
-    return WriteFileAtomically(path_, content);
+    WriteError error = WriteFileAtomically(path_, content);
+    if (!error) {
+        values_ = std::move(merged);
+        unsaved_.clear();
+    }
+    return error;
+}
+
+void ProjectState::change(std::function<void(Values&)> change)
+{
+    change(values_);
+    unsaved_.push_back(std::move(change));
 }
 
 std::optional<std::string> ProjectState::get(std::string_view project, std::string_view key) const
@@ -40,27 +63,29 @@ std::optional<std::string> ProjectState::get(std::string_view project, std::stri
 
 void ProjectState::set(const std::string& project, const std::string& key, std::string value)
 {
-    values_[project][key] = std::move(value);
+    change([=](Values& values) { values[project][key] = value; });
 }
 
 void ProjectState::rename(const std::string& from, const std::string& to)
 {
     if (from == to)
         return;
-    auto node = values_.extract(from);
-    if (node.empty())
-        return;
-    node.key() = to;
-    values_.erase(to);
-    values_.insert(std::move(node));
+    change([=](Values& values) {
+        auto node = values.extract(from);
+        if (node.empty())
+            return;
+        node.key() = to;
+        values.erase(to);
+        values.insert(std::move(node));
+    });
 }
 
 void ProjectState::remove(const std::string& project)
 {
-    values_.erase(project);
+    change([=](Values& values) { values.erase(project); });
 }
 
-void SaveProjectState(const ProjectState& state, ActivityLog& log)
+void SaveProjectState(ProjectState& state, ActivityLog& log)
 {
     if (!state.path().empty())
         LogWriteError(log, state.path(), state.Save());

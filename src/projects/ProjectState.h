@@ -3,10 +3,12 @@
 #include "base/TextFile.h"
 #include "shell/ActivityLog.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sentrel {
 
@@ -17,8 +19,11 @@ class ProjectState final {
 public:
     // A missing or unreadable file leaves the state empty.
     void Load(const std::string& path);
-    // Replaces the file it was loaded from.
-    WriteError Save() const;
+    // Replaces the file it was loaded from with the file as it is now and
+    // this program's changes since its last save on top: a headless run
+    // and the tray program share the file. Failed changes are kept for the
+    // next save.
+    WriteError Save();
     const std::string& path() const { return path_; }
 
     std::optional<std::string> get(std::string_view project, std::string_view key) const;
@@ -27,11 +32,16 @@ public:
     void remove(const std::string& project);
 
 private:
+    using Values = std::map<std::string, std::map<std::string, std::string, std::less<>>, std::less<>>;
+    static std::optional<Values> Read(const std::string& path);
+    void change(std::function<void(Values&)> change);
+
     std::string path_;
-    std::map<std::string, std::map<std::string, std::string, std::less<>>, std::less<>> values_;
+    Values values_;
+    std::vector<std::function<void(Values&)>> unsaved_;
 };
 
 // Saves the state file, logging a failure.
-void SaveProjectState(const ProjectState& state, ActivityLog& log);
+void SaveProjectState(ProjectState& state, ActivityLog& log);
 
 } // namespace sentrel

@@ -3,6 +3,7 @@
 #include "base/FileSystem.h"
 #include "support/TempDir.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace sentrel {
@@ -44,6 +45,39 @@ TEST(ProjectState, AnUnwritableFileIsReportedAndAMalformedOneIsPassedOver)
     state.Load(dir / "missing/Sentrel.state");
     EXPECT_FALSE(state.get("Mail", "Key"));
     EXPECT_TRUE(state.Save().has_value());
+}
+
+// The tray program and a headless run each keep the file open in memory:
+// neither save may take back what the other wrote.
+TEST(ProjectState, TwoProgramsSavingInTurnKeepEachOthersValues)
+{
+    TempDir dir;
+    MakeDirs(dir / "data");
+    const std::string file = dir / "data/Sentrel.state";
+    WriteFile(file, "Mail|LastRun|2026-03-01 09:00:00\r\nOld|LastRun|2026-01-01 09:00:00\r\n");
+    ProjectState tray, headless;
+    tray.Load(file);
+    headless.Load(file);
+
+    headless.set("Mail", "LastRun", "2026-03-02 09:00:00");
+    ASSERT_FALSE(headless.Save());
+    tray.set("Photos", "LastRun", "2026-03-02 10:00:00");
+    tray.rename("Old", "Older");
+    ASSERT_FALSE(tray.Save());
+    EXPECT_EQ(ReadFile(file),
+              "Mail|LastRun|2026-03-02 09:00:00\r\nOlder|LastRun|2026-01-01 09:00:00\r\n"
+              "Photos|LastRun|2026-03-02 10:00:00\r\n");
+    EXPECT_EQ(tray.get("Mail", "LastRun"), "2026-03-02 09:00:00");
+
+    // A save that fails keeps its change for the next one.
+    std::filesystem::rename(dir / "data", dir / "away");
+    tray.set("Photos", "LastRun", "2026-03-03 10:00:00");
+    EXPECT_TRUE(tray.Save().has_value());
+    std::filesystem::rename(dir / "away", dir / "data");
+    headless.remove("Mail");
+    ASSERT_FALSE(headless.Save());
+    ASSERT_FALSE(tray.Save());
+    EXPECT_EQ(ReadFile(file), "Older|LastRun|2026-01-01 09:00:00\r\nPhotos|LastRun|2026-03-03 10:00:00\r\n");
 }
 
 TEST(MountPointOf, FindsTheMountOfAPathOrOfItsNearestExistingParent)
