@@ -242,6 +242,7 @@ int main(int argc, char** argv)
     SingleInstance instance(paths.AppDir);
     if (!instance.acquire())
         return 0;
+    SignalBridge::CatchSignals();
     MakePath(paths.AppDir);
 
     QApplication qapp(argc, argv);

@@ -3,6 +3,7 @@
 #include "platform/qt/LocaleDateParser.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtTray.h"
+#include "platform/qt/SignalBridge.h"
 #include "support/TempDir.h"
 
 #include <QAbstractButton>
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace sentrel {
@@ -113,6 +115,18 @@ TEST(QtDialogs, ShowTheTextAsPlainTextWithLinesBrokenAndTheirIcon)
     EXPECT_EQ(seen.text, "Can not write /data/<b>/Sentrel.prj, Permission denied\nsecond line");
     EXPECT_EQ(seen.format, Qt::PlainText);
     EXPECT_EQ(seen.icon, QMessageBox::Critical);
+}
+
+// A hang-up that comes while the program is still starting waits for the
+// event loop instead of ending the process unlogged.
+TEST(SignalBridge, ASignalCaughtBeforeTheBridgeExistsReachesItsEventLoop)
+{
+    SignalBridge::CatchSignals();
+    ASSERT_EQ(::raise(SIGHUP), 0);
+    SignalBridge bridge;
+    QSignalSpy ended(&bridge, &SignalBridge::endOfSessionRequested);
+    EXPECT_TRUE(ended.wait(2000));
+    EXPECT_EQ(ended.count(), 1);
 }
 
 TEST(CanberraSound, ReturnsAtOnceWithNoSoundServer)

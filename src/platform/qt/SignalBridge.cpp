@@ -11,25 +11,32 @@ namespace sentrel {
 
 int SignalBridge::pipe_[2] = { -1, -1 };
 
-SignalBridge::SignalBridge(QObject* parent)
-    : QObject(parent)
+void SignalBridge::CatchSignals()
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pipe_) != 0)
+    if (pipe_[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pipe_) != 0)
         return;
     ::fcntl(pipe_[1], F_SETFL, O_NONBLOCK);
-    notifier_ = new QSocketNotifier(pipe_[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [this] {
-        char byte;
-        if (::read(pipe_[0], &byte, 1) > 0)
-            emit endOfSessionRequested();
-    });
-
     struct sigaction action { };
     action.sa_handler = &SignalBridge::onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int signal : { SIGTERM, SIGHUP, SIGINT })
         ::sigaction(signal, &action, nullptr);
+}
+
+SignalBridge::SignalBridge(QObject* parent)
+    : QObject(parent)
+{
+    CatchSignals();
+    if (pipe_[0] < 0)
+        return;
+    // A signal caught before the event loop ran is still in the socket.
+    notifier_ = new QSocketNotifier(pipe_[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
+        char byte;
+        if (::read(pipe_[0], &byte, 1) > 0)
+            emit endOfSessionRequested();
+    });
 }
 
 SignalBridge::~SignalBridge()

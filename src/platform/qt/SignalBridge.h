@@ -12,6 +12,11 @@ class SignalBridge final : public QObject {
     Q_OBJECT
 
 public:
+    // From here on the signals wait for the bridge instead of ending the
+    // process: called as early as start-up allows, a logout during it
+    // still gets an orderly exit.
+    static void CatchSignals();
+
     explicit SignalBridge(QObject* parent = nullptr);
     ~SignalBridge() override;
 
