@@ -28,6 +28,11 @@ QString Text(const std::string& text)
     return QString::fromStdString(text);
 }
 
+QString FileCount(unsigned long long count)
+{
+    return count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count);
+}
+
 std::string LastName(const std::string& relative)
 {
     const std::size_t slash = relative.rfind('/');
@@ -123,7 +128,7 @@ void FormRestore::load()
             [&] {
                 if (!self)
                     return false;
-                LabelStatus->setText(tr("Reading the backup... %1 files").arg(qulonglong(listed->load())));
+                LabelStatus->setText(tr("Reading the backup... %1").arg(FileCount(listed->load())));
                 if (c_.yield)
                     c_.yield();
                 return self && !*cancel_;
@@ -134,8 +139,7 @@ void FormRestore::load()
     }
     index_ = std::move(*index);
     fillTree();
-    LabelStatus->setText(index_.files.empty() ? tr("The backup holds no files.")
-                                              : tr("%1 files").arg(qulonglong(index_.files.size())));
+    LabelStatus->setText(index_.files.empty() ? tr("The backup holds no files.") : FileCount(index_.files.size()));
 }
 
 void FormRestore::fillTree()
@@ -208,7 +212,7 @@ void FormRestore::restoreTo(const std::string& picked)
     if (!self)
         return;
     setEnabled(true);
-    LabelStatus->setText(tr("Restored %1 files to %2").arg(outcome.restored).arg(Text(target)));
+    LabelStatus->setText(tr("Restored %1 to %2").arg(FileCount(unsigned(outcome.restored))).arg(Text(target)));
     if (!outcome.failures.empty()) {
         std::string text = "Some files could not be restored:";
         for (std::size_t i = 0; i < outcome.failures.size() && i < 10; ++i)

@@ -91,7 +91,7 @@ TEST(FormRestore, ShowsTheBackupAndRestoresTheChosenCopyToItsPlaceOrAPickedFolde
     r->ListCopies->setCurrentItem(r->ListCopies->topLevelItem(1));
     QTest::mouseClick(r->CmdRestore, Qt::LeftButton);
     EXPECT_EQ(ReadFile(w.dataDir / "src/docs/a.txt"), "earlier");
-    EXPECT_EQ(r->LabelStatus->text(), "Restored 1 files to " + QString::fromStdString(w.dataDir / "src/docs/a.txt"));
+    EXPECT_EQ(r->LabelStatus->text(), "Restored 1 file to " + QString::fromStdString(w.dataDir / "src/docs/a.txt"));
 
     // A folder whole, to a folder the user picks.
     w.picker.answers = { w.dataDir / "picked" };
