@@ -551,6 +551,14 @@ void BackupEngine::copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd
     }
     if (!copy)
         return;
+    // "All" copies an unchanged file again: the copy it replaces is the
+    // same, and keeping it would fill the disk with a whole backup a run.
+    bool keepReplaced = true;
+    if (versions_ && walk.overwriteAll && dstFd >= 0) {
+        struct stat src { };
+        keepReplaced = ::fstatat(dstFd, name, &dst, AT_SYMLINK_NOFOLLOW) != 0
+            || ::fstatat(srcFd, name, &src, AT_SYMLINK_NOFOLLOW) != 0 || !sameCopy(dst, src);
+    }
 
     std::string error;
     CopyOutcome outcome = CopyOutcome::Failed;
@@ -558,7 +566,8 @@ void BackupEngine::copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd
     if (dstFd < 0)
         error = SystemErrorText(dstError);
     else
-        outcome = copiers_[worker]->copy(srcFd, name, entry.kind, dstFd, exists, walk.progress, error, times);
+        outcome
+            = copiers_[worker]->copy(srcFd, name, entry.kind, dstFd, exists, keepReplaced, walk.progress, error, times);
     const int destinationError = dstFd < 0 ? dstError : copiers_[worker]->destinationError();
     if (outcome == CopyOutcome::Failed && DiskUnusable(destinationError))
         loseDestination(destinationError);
@@ -602,6 +611,12 @@ bool BackupEngine::outOfDate(const struct stat& copy, const struct stat& source)
     const auto slot = [step](time_t t) { return t >= 0 ? t / step : -((-t + step - 1) / step); };
     const time_t copySlot = slot(copy.st_mtim.tv_sec), sourceSlot = slot(source.st_mtim.tv_sec);
     return copySlot < sourceSlot || (copySlot == sourceSlot && copy.st_size != source.st_size);
+}
+
+bool BackupEngine::sameCopy(const struct stat& copy, const struct stat& source) const
+{
+    return S_ISREG(copy.st_mode) && S_ISREG(source.st_mode) && copy.st_size == source.st_size
+        && !outOfDate(copy, source) && !outOfDate(source, copy);
 }
 
 void BackupEngine::owe(unsigned worker, const std::string& directory, const std::string& name, const FinalTimes& times)

@@ -115,6 +115,8 @@ private:
     void copyLevel(Walk& walk, std::vector<Subdirectory>& subdirectories);
     void findCaseTwins(Walk& walk, std::unordered_map<std::u32string, std::string>& taken);
     bool outOfDate(const struct stat& copy, const struct stat& source) const;
+    // The copy holds what the source holds, as far as size and time tell.
+    bool sameCopy(const struct stat& copy, const struct stat& source) const;
     void loseDestination(int error);
     bool going(const BackupProgress& progress) const { return progress.running() && destinationLost_.load() == 0; }
     void copyEntry(Walk& walk, Entry& entry, unsigned worker, int srcFd, int dstFd, int dstError);

@@ -268,9 +268,10 @@ void FileCopier::journalDirectory()
 }
 
 CopyOutcome FileCopier::copy(int srcDirFd, const char* name, EntryKind kind, int dstDirFd, bool exists,
-                             BackupProgress& progress, std::string& error, FinalTimes& times)
+                             bool keepReplaced, BackupProgress& progress, std::string& error, FinalTimes& times)
 {
     abandoned_ = false;
+    keepReplaced_ = keepReplaced;
     times.pending = false;
     destinationError_ = 0;
     sourceFailed_ = false;
@@ -328,7 +329,7 @@ CopyOutcome FileCopier::commitNamed(int dstDirFd, const char* name, int failure,
     if (abandoned_)
         return CopyOutcome::Canceled;
     VersionKeeper::Kept kept = VersionKeeper::Kept::Nothing;
-    if (failure == 0 && versions_)
+    if (failure == 0 && versions_ && keepReplaced_)
         failure = versions_->keep(dstDirFd, name, directory_, kept);
     if (failure == 0 && ::renameat(dstDirFd, tempName_, dstDirFd, name) != 0) {
         failure = errno;

@@ -67,8 +67,9 @@ public:
     // stopped. `exists` guesses whether the destination is there. On
     // failure `error` holds the description. A copied regular file leaves
     // its source's times in `times`; links and files on a file system that
-    // cannot hold an older time get theirs at once.
-    CopyOutcome copy(int srcDirFd, const char* name, EntryKind kind, int dstDirFd, bool exists,
+    // cannot hold an older time get theirs at once. `keepReplaced` off: a
+    // destination file the copy replaces is not kept as a version.
+    CopyOutcome copy(int srcDirFd, const char* name, EntryKind kind, int dstDirFd, bool exists, bool keepReplaced,
                      BackupProgress& progress, std::string& error, FinalTimes& times);
 
     // Before the first named temporary file in a directory, its path goes
@@ -121,6 +122,7 @@ private:
     std::size_t chunkBytes_;
     std::unique_ptr<char[]> buffer_;
     VersionKeeper* versions_ = nullptr;
+    bool keepReplaced_ = true;
 };
 
 } // namespace sentrel

@@ -55,7 +55,7 @@ protected:
         engine.setVersions(keeper ? &*keeper : nullptr);
         engine.FilesTotal = engine.FilesDone = 0;
         engine.CountFiles(src, "Yes", dst, *this);
-        engine.CopyTree(src, dst, "Yes", "Old", src, *this);
+        engine.CopyTree(src, dst, "Yes", overwrite, src, *this);
         EXPECT_EQ(engine.ApplyFinalTimes(), 0);
         engine.setVersions(nullptr);
     }
@@ -79,6 +79,7 @@ protected:
     BackupEngine engine { clock, ignoreList, "." };
     std::mutex reports;
     Names logs;
+    std::string overwrite = "Old";
     const LocalDateTime first { 2026, 3, 1, 9, 0, 0 }, second { 2026, 3, 2, 9, 0, 5 }, third { 2026, 3, 3, 9, 0, 0 };
 };
 
@@ -127,6 +128,26 @@ TEST_F(VersionsTest, EachReplacedFileIsKeptWithItsTimesAndPermissionsOnlyWhenOn)
     Run({ 2026, 3, 4, 9, 0, 0 }, false);
     EXPECT_EQ(ReadFile(dst + "/top.txt"), "top 4");
     EXPECT_EQ(Tree(dst + "/.sentrel-versions").size(), 7u);
+}
+
+// "All" copies every file again; only the ones that changed leave a version.
+TEST_F(VersionsTest, WithAllOnlyChangedFilesAreKept)
+{
+    overwrite = "All";
+    Put("/a.txt", "a 1", 1000);
+    Put("/sub/b.txt", "b", 1000);
+    Put("/c.txt", "c 1", 1000);
+    Run(first);
+    Run(second);
+    EXPECT_FALSE(Exists(dst + "/.sentrel-versions")) << "the same files again";
+
+    Put("/a.txt", "a 2", 2000); // a newer time
+    Put("/c.txt", "c 22", 1000); // another size
+    Run(third);
+    EXPECT_EQ(Tree(dst + "/.sentrel-versions"),
+              (Names { "2026-03-03 09.00.00", "2026-03-03 09.00.00/a.txt", "2026-03-03 09.00.00/c.txt" }));
+    EXPECT_EQ(ReadFile(Kept("2026-03-03 09.00.00", "/a.txt")), "a 1");
+    EXPECT_EQ(ReadFile(dst + "/sub/b.txt"), "b");
 }
 
 TEST_F(VersionsTest, AVersionsFolderAtTheSourceRootIsLoggedAndSkipped)
