@@ -67,8 +67,24 @@ TEST(AppLifecycle, DataFilesThatAreNotRegularFilesAreLoggedAndPassedOver)
     EXPECT_EQ(f.app->log().at(2).detail, "Sentrel started");
 }
 
-TEST(AppLifecycle, OnlyNoClearsAnOptionAndClearedOptionsAreKeptAtExit)
+TEST(AppLifecycle, OptionsAreReadStrictlyAndWrittenBackAtExit)
 {
+    // Keeping versions is on only for "Yes", and its days stay in 1..3650.
+    const struct {
+        const char *keep, *days;
+        bool kept;
+        int keptDays;
+    } stored[] = { { "Yes", "7", true, 7 },     { "yes", "7", false, 7 },   { "Yes", "0", true, 30 },
+                   { "Yes", "3651", true, 30 }, { "Yes", "12x", true, 30 }, { "Yes", "3650", true, 3650 } };
+    for (const auto& c : stored) {
+        AppFixture f;
+        f.settings.values.insert({ { "KeepVersions", c.keep }, { "KeepVersionsDays", c.days } });
+        f.app->Startup("");
+        EXPECT_EQ(f.app->options().keepVersions, c.kept) << c.keep << " " << c.days;
+        EXPECT_EQ(f.app->options().keepVersionsDays, c.keptDays) << c.keep << " " << c.days;
+    }
+
+    // Only "No" clears an option that is on by default.
     AppFixture f;
     f.settings.values.insert({ { "AutoRun", "No" }, { "PlaySound", "yes" }, { "ShowBalloon", "No" } });
     f.autostart.present = true;
@@ -76,37 +92,19 @@ TEST(AppLifecycle, OnlyNoClearsAnOptionAndClearedOptionsAreKeptAtExit)
     EXPECT_FALSE(f.app->options().startWithSession);
     EXPECT_TRUE(f.app->options().playSound);
     EXPECT_FALSE(f.app->options().showBalloon);
+    EXPECT_FALSE(f.app->options().keepVersions);
     f.app->options().saveLog = false;
+    f.app->options().keepVersions = true;
+    f.app->options().keepVersionsDays = 90;
 
     f.app->Shutdown();
     EXPECT_FALSE(f.autostart.present);
     EXPECT_EQ(f.settings.values["AutoRun"], "No");
     EXPECT_EQ(f.settings.values["PlaySound"], "Yes");
     EXPECT_EQ(f.settings.values["SaveLog"], "No");
-    EXPECT_FALSE(test::Exists(f.dataDir / "Log/2026-12-07.txt"));
-}
-
-TEST(AppLifecycle, KeepingVersionsIsOffUnlessSetAndItsDaysStayInRange)
-{
-    const std::pair<const char*, const char*> stored[]
-        = { { "Yes", "7" }, { "yes", "7" }, { "Yes", "0" }, { "Yes", "3651" }, { "Yes", "12x" }, { "Yes", "3650" } };
-    const std::pair<bool, int> read[]
-        = { { true, 7 }, { false, 7 }, { true, 30 }, { true, 30 }, { true, 30 }, { true, 3650 } };
-    for (std::size_t i = 0; i < std::size(stored); ++i) {
-        AppFixture f;
-        f.settings.values.insert({ { "KeepVersions", stored[i].first }, { "KeepVersionsDays", stored[i].second } });
-        f.app->Startup("");
-        EXPECT_EQ(f.app->options().keepVersions, read[i].first) << i;
-        EXPECT_EQ(f.app->options().keepVersionsDays, read[i].second) << i;
-    }
-    AppFixture f;
-    f.app->Startup("");
-    EXPECT_FALSE(f.app->options().keepVersions);
-    f.app->options().keepVersions = true;
-    f.app->options().keepVersionsDays = 90;
-    f.app->Shutdown();
     EXPECT_EQ(f.settings.values["KeepVersions"], "Yes");
     EXPECT_EQ(f.settings.values["KeepVersionsDays"], "90");
+    EXPECT_FALSE(test::Exists(f.dataDir / "Log/2026-12-07.txt"));
 }
 
 TEST(AppLifecycle, AnArgumentWithAOneStartsHiddenOrMinimizedWithoutATray)
@@ -130,19 +128,6 @@ TEST(AppLifecycle, AnExitDuringTheReminderKeepsTheStoredDate)
     f.app->Startup("");
     EXPECT_EQ(f.process.exitStatus, 0);
     EXPECT_EQ(f.settings.values["LastCheckUpdate"], "2026-10-01");
-}
-
-TEST(AppLifecycle, ExitAsksFirst)
-{
-    AppFixture f;
-    f.app->Startup("");
-    f.app->Exit();
-    EXPECT_FALSE(f.process.exitStatus);
-    EXPECT_EQ(f.dialogs.shown.back().text, "Do you want to exit?");
-    EXPECT_EQ(f.dialogs.shown.back().title, "Sentrel");
-    f.dialogs.answers = { true };
-    f.app->Exit();
-    EXPECT_EQ(f.process.exitStatus, 0);
 }
 
 } // namespace
