@@ -4,15 +4,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLineEdit>
-#include <QListView>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTest>
 #include <QTreeView>
 
-#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace sentrel {
@@ -26,9 +22,11 @@ QStringList Headers(const QAbstractItemView* view)
     return titles;
 }
 
-TEST(FormMain, ShowsTheFiveTabsAndTheTablesAndSharesTheSelection)
+TEST(FormMain, ShowsTheTabsTablesAndOptionsAndSharesTheSelectionAndTheOptions)
 {
     test::AppFixture f;
+    f.settings.values["PlaySound"] = "No";
+    f.settings.values["KeepVersionsDays"] = "14";
     test::WriteFile(f.dataDir / "Sentrel.prj",
                     "A|Daily|/a|/b|Yes|12:00|Old|Every day|\r\n"
                     "B|Daily|/c|/d|Yes|12:00|Old|Every day|\r\n");
@@ -50,14 +48,8 @@ TEST(FormMain, ShowsTheFiveTabsAndTheTablesAndSharesTheSelection)
 
     form.projectView()->setCurrentIndex(form.projectView()->model()->index(1, 0));
     EXPECT_EQ(f.app->projects().selectedIndex(), 1u);
-}
 
-TEST(FormMain, OptionBoxesAreTheLiveOptions)
-{
-    test::AppFixture f;
-    f.settings.values["PlaySound"] = "No";
-    FormMain form(*f.app);
-    f.app->Startup("");
+    // The option boxes and the day count are the live options.
     const auto boxes = form.findChildren<QCheckBox*>();
     QStringList captions;
     for (const QCheckBox* box : boxes)
@@ -66,61 +58,23 @@ TEST(FormMain, OptionBoxesAreTheLiveOptions)
               (QStringList { "Start with the desktop session", "Play sound when backup finished",
                              "Enable tray balloon notification", "Log to file",
                              "Run missed backups after start-up or wake-up", "Keep replaced files for" }));
+    auto* days = form.findChild<QSpinBox*>();
+    ASSERT_NE(days, nullptr);
     EXPECT_FALSE(boxes[1]->isChecked());
     EXPECT_FALSE(boxes[4]->isChecked()); // off unless asked for
-    boxes[1]->click();
-    boxes[3]->click();
-    boxes[4]->click();
+    EXPECT_FALSE(boxes[5]->isChecked());
+    EXPECT_FALSE(days->isEnabled());
+    EXPECT_EQ(days->value(), 14);
+    EXPECT_EQ(days->maximum(), 3650);
+    for (const int box : { 1, 3, 4, 5 })
+        boxes[box]->click();
+    days->setValue(90);
     EXPECT_TRUE(f.app->options().playSound);
     EXPECT_FALSE(f.app->options().saveLog);
     EXPECT_TRUE(f.app->options().runMissed);
-}
-
-TEST(FormMain, KeepingVersionsIsABoxAndADayCountThatWriteThrough)
-{
-    test::AppFixture f;
-    f.settings.values["KeepVersionsDays"] = "14";
-    FormMain form(*f.app);
-    f.app->Startup("");
-    QCheckBox* keep = form.findChildren<QCheckBox*>().back();
-    auto* days = form.findChild<QSpinBox*>();
-    ASSERT_NE(days, nullptr);
-    EXPECT_FALSE(keep->isChecked());
-    EXPECT_FALSE(days->isEnabled());
-    EXPECT_EQ(days->value(), 14);
-    EXPECT_EQ(days->minimum(), 1);
-    EXPECT_EQ(days->maximum(), 3650);
-    keep->click();
-    days->setValue(90);
     EXPECT_TRUE(f.app->options().keepVersions);
     EXPECT_EQ(f.app->options().keepVersionsDays, 90);
     EXPECT_TRUE(days->isEnabled());
-}
-
-TEST(FormMain, IgnoreListEditsThatCannotBeSavedAreToldAndStayListed)
-{
-    test::AppFixture f;
-    const std::string ini = f.dataDir / "Ignore.ini";
-    test::MakeDirs(ini + "/blocked");
-    FormMain form(*f.app);
-    f.app->Startup("");
-    f.dialogs.shown.clear();
-
-    form.ignoreText()->setText(QStringLiteral(" *.tmp "));
-    emit form.ignoreText()->returnPressed();
-    ASSERT_EQ(f.dialogs.shown.size(), 1u);
-    EXPECT_EQ(f.dialogs.shown[0].text, "Can not write " + ini + ", Is a directory");
-    QApplication::processEvents(); // the view hears of appends once per event-loop turn
-    EXPECT_EQ(form.ignoreView()->model()->rowCount(), 1);
-    EXPECT_TRUE(form.ignoreText()->text().isEmpty());
-
-    std::filesystem::remove_all(ini);
-    QAbstractItemView* list = form.ignoreView();
-    list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
-    QTest::keyClick(list, Qt::Key_Delete);
-    EXPECT_EQ(list->model()->rowCount(), 0);
-    EXPECT_EQ(f.dialogs.shown.size(), 1u);
-    EXPECT_EQ(test::ReadFile(ini), "");
 }
 
 TEST(FormMain, MinimizingHidesIntoTheTrayOnlyWhenThereIsOne)

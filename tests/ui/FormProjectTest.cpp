@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace sentrel {
@@ -78,6 +79,24 @@ TEST(FormProject, FillingTheControlsAndSavingStoresTheProject)
               (ProjectRecord { "Docs", "Weekly", w.dataDir / "src", w.dataDir / "dst", "No", "07:05", "All", "Tue Sun ",
                                "2 7" }));
     EXPECT_EQ(w.form->projectView()->model()->index(0, 7).data().toString(), "Tue Sun ");
+
+    // Editing opens with the stored fields; the title bar's close box changes nothing.
+    w.app->projects().addProject({ "Hours", "Hourly", "/s", "/d", "Yes", "-", "Old", "Every 5 hours", "5" });
+    QApplication::processEvents();
+    w.form->projectView()->setCurrentIndex(w.form->projectView()->model()->index(1, 0));
+    w.press(ID_EDIT);
+    e = w.editor();
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->windowTitle(), "Edit project");
+    EXPECT_TRUE(e->OptionS[1]->isChecked());
+    EXPECT_EQ(e->ComboHour->currentText(), "5");
+    EXPECT_TRUE(e->CheckSub->isChecked());
+    EXPECT_TRUE(e->OptionOW2->isChecked());
+    EXPECT_FALSE(e->Frame2->isVisibleTo(e));
+    e->close();
+    QApplication::processEvents();
+    EXPECT_FALSE(w.app->state().EditorOpen);
+    EXPECT_EQ(w.app->projects().at(1).record.Tag, "5");
 }
 
 TEST(FormProject, PanelsFollowTheScheduleOptionAndBoxesNormalise)
@@ -118,27 +137,6 @@ TEST(FormProject, PanelsFollowTheScheduleOptionAndBoxesNormalise)
     QApplication::processEvents();
     EXPECT_TRUE(w.app->projects().empty());
     EXPECT_FALSE(w.app->state().EditorOpen);
-}
-
-TEST(FormProject, EditingOpensWithTheStoredFields)
-{
-    Window w;
-    w.app->projects().addProject({ "Hours", "Hourly", "/s", "/d", "No", "-", "All", "Every 5 hours", "5" });
-    QApplication::processEvents();
-    w.form->projectView()->setCurrentIndex(w.form->projectView()->model()->index(0, 0));
-    w.press(ID_EDIT);
-    FormProject* e = w.editor();
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->windowTitle(), "Edit project");
-    EXPECT_TRUE(e->OptionS[1]->isChecked());
-    EXPECT_EQ(e->ComboHour->currentText(), "5");
-    EXPECT_FALSE(e->CheckSub->isChecked());
-    EXPECT_TRUE(e->OptionOW1->isChecked());
-    EXPECT_FALSE(e->Frame2->isVisibleTo(e));
-    e->close(); // the title bar's close box: nothing changes
-    QApplication::processEvents();
-    EXPECT_FALSE(w.app->state().EditorOpen);
-    EXPECT_EQ(w.app->projects().at(0).record.Tag, "5");
 }
 
 TEST(FormMain, ScheduleButtonsStopAndStartTheTimersAndGreyTheTasks)
@@ -224,6 +222,19 @@ TEST(FormMain, IgnoreListEditorAddsAndRemovesEntriesAndRewritesTheFile)
     QTest::keyClick(list, Qt::Key_Delete);
     EXPECT_EQ(test::ReadFile(w.dataDir / "Ignore.ini"), "*.tmp\r\n");
     EXPECT_EQ(list->model()->rowCount(), 1);
+
+    // An entry that cannot be saved is told, and still listed and taken from the box.
+    const std::string ini = w.dataDir / "Ignore.ini";
+    std::filesystem::remove(ini);
+    test::MakeDirs(ini + "/blocked");
+    text->clear();
+    QTest::keyClicks(text, "cache.db");
+    QTest::keyClick(text, Qt::Key_Return);
+    ASSERT_EQ(w.dialogs.shown.size(), 1u);
+    EXPECT_EQ(w.dialogs.shown[0].text, "Can not write " + ini + ", Is a directory");
+    EXPECT_TRUE(text->text().isEmpty());
+    QApplication::processEvents();
+    EXPECT_EQ(list->model()->rowCount(), 2);
 }
 
 TEST(FormMain, BackupNowQueuesARowAndShowsTodaysTasks)
