@@ -26,7 +26,6 @@ TEST(TableModel, FollowsTheCoreRowsThroughEveryKindOfChange)
     TaskTableModel model(tasks);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
 
-    EXPECT_EQ(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "Start time");
     const TaskId a = tasks.appendTask(Task("A", "2026-12-07 12:00:00"));
     tasks.appendTask(Task("B", " Startup"));
     tasks.appendTask(Task("C"));
@@ -65,22 +64,18 @@ TEST(TableModel, AMillionLogRowsStayResponsive)
     timer.start();
     for (int i = 0; i < 1'000'000; ++i)
         log.AddLog("Docs", "Can not create /backup/file, No space left on device");
-    const qint64 appendMs = timer.elapsed();
     QApplication::processEvents();
     view.scrollToBottom();
     view.repaint();
-    const qint64 totalMs = timer.elapsed();
-
+    const qint64 burstMs = timer.restart();
     EXPECT_EQ(model.rowCount(), 1'000'000);
     EXPECT_EQ(Cell(model, 999'999, 0), "Docs");
     // One more row after the burst reaches the view within one event-loop turn.
-    timer.restart();
     log.AddLog("  ", "Sentrel exited");
     QApplication::processEvents();
     view.repaint();
     EXPECT_EQ(model.rowCount(), 1'000'001);
-    std::printf("1,000,000 log rows: appended in %lld ms, shown in %lld ms; next row shown in %lld ms\n",
-                static_cast<long long>(appendMs), static_cast<long long>(totalMs),
+    std::printf("1,000,000 log rows shown in %lld ms, the next row in %lld ms\n", static_cast<long long>(burstMs),
                 static_cast<long long>(timer.elapsed()));
 }
 
