@@ -14,16 +14,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(BackgroundJob, TurnsWhileTheWorkRunsAndOnceAfterItsEnd)
+TEST(BackgroundJob, TurnsWhileTheWorkRunsAndOnceAfterItsEndUnlessATurnWaitsForIt)
 {
     std::atomic<bool> release = false, ended = false;
-    int turns = 0;
-    bool lastTurnSawTheEnd = false;
-    BackgroundJob job([&] {
+    const auto work = [&] {
         while (!release)
             std::this_thread::yield();
         ended = true;
-    });
+    };
+    int turns = 0;
+    bool lastTurnSawTheEnd = false;
+    BackgroundJob job(work);
     job.waitTurning(
         [&] {
             // The work waits for the third turn: turns go on while it runs.
@@ -35,28 +36,23 @@ TEST(BackgroundJob, TurnsWhileTheWorkRunsAndOnceAfterItsEnd)
         1ms);
     EXPECT_GE(turns, 4);
     EXPECT_TRUE(lastTurnSawTheEnd);
-}
 
-TEST(BackgroundJob, AWaitInsideATurnEndsTheTurningAndWhatTheWorkThrewReachesTheWaiter)
-{
-    std::atomic<bool> release = false;
-    BackgroundJob job([&] {
-        while (!release)
-            std::this_thread::yield();
-    });
-    int turns = 0;
-    job.waitTurning(
+    release = false;
+    turns = 0;
+    BackgroundJob waited(work);
+    waited.waitTurning(
         [&] {
             if (++turns == 1) {
-                EXPECT_FALSE(job.waitFor(0ms));
+                EXPECT_FALSE(waited.waitFor(0ms));
                 release = true;
-                EXPECT_TRUE(job.waitFor(10s));
+                EXPECT_TRUE(waited.waitFor(10s));
             }
             return true;
         },
         1ms);
     EXPECT_EQ(turns, 2);
 
+    // What the work threw reaches the waiter.
     BackgroundJob failing([] { throw std::runtime_error("out of memory"); });
     EXPECT_THROW(failing.waitTurning({}, 1ms), std::runtime_error);
 }
