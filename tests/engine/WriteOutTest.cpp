@@ -1,9 +1,6 @@
-#include "engine/BackupEngine.h"
-#include "engine/IgnoreList.h"
+#include "EngineTest.h"
 #include "engine/WriteBehind.h"
-#include "support/FakeClock.h"
 #include "support/LoopMount.h"
-#include "support/TempDir.h"
 
 #include <chrono>
 #include <fcntl.h>
@@ -22,15 +19,7 @@ namespace {
 using namespace test;
 using namespace std::chrono_literals;
 
-class QuietProgress final : public BackupProgress {
-public:
-    void setTag(std::string_view) override { }
-    void setStatus(std::string_view) override { }
-    void log(std::string_view detail) override { logs.emplace_back(detail); }
-    void yield() override { }
-    bool running() const override { return true; }
-    std::vector<std::string> logs;
-};
+using WriteOut = EngineTest;
 
 TEST(WriteBehind, ADirectoryThatCannotBeOpenedIsReportedByFinish)
 {
@@ -101,27 +90,22 @@ std::map<std::string, std::int64_t> MakeSource(const std::string& src, int v)
 
 // A power cut at any point of a run leaves no copy that looks up to date
 // without its data, and the next run, even by "Old", repairs every one.
-TEST(WriteOut, APowerCutAnywhereInARunIsRepairedByTheNextOne)
+TEST_F(WriteOut, APowerCutAnywhereInARunIsRepairedByTheNextOne)
 {
     if (const std::string reason = LoopMount::Unavailable(); !reason.empty())
         GTEST_SKIP() << reason;
+    engine.setCopyThreads(2);
+    const auto copy = [&](std::string_view overwrite) { engine.CopyTree(src, dst, "Yes", overwrite, src, *this); };
     for (const Cut cut : { Cut::AfterCopy, Cut::AfterWriteOut, Cut::AfterFinalTimes }) {
         SCOPED_TRACE(int(cut));
-        TempDir dir;
-        const std::string src = dir / "src";
+        const std::string n = std::to_string(int(cut));
         // Journal commits every second, while the data waits for write-back;
         // no flush on a rename over a file, as most file systems.
-        LoopMount disk(dir / "image", dir / "mnt", "ext4", 64, {}, "commit=1,noauto_da_alloc");
+        LoopMount disk(dir / ("image" + n), dir / ("mnt" + n), "ext4", 64, {}, "commit=1,noauto_da_alloc");
         ASSERT_TRUE(disk.error().empty()) << disk.error();
-        const std::string dst = disk.path() + "/backup";
+        dst = disk.path() + "/backup";
         MakeDirs(dst);
-        FakeClock clock;
-        IgnoreList ignore;
-        BackupEngine engine(clock, ignore, ".");
-        engine.setCopyThreads(2);
-        QuietProgress progress;
-        const auto copy
-            = [&](std::string_view overwrite) { engine.CopyTree(src, dst, "Yes", overwrite, src, progress); };
+        std::filesystem::remove_all(src);
 
         MakeSource(src, 1);
         {
@@ -166,7 +150,7 @@ TEST(WriteOut, APowerCutAnywhereInARunIsRepairedByTheNextOne)
                 EXPECT_EQ(Mtime(dst + name), mtime) << overwrite << name;
             }
         }
-        EXPECT_TRUE(progress.logs.empty()) << progress.logs.front();
+        EXPECT_TRUE(logs.empty()) << logs.front();
     }
 }
 
