@@ -36,7 +36,21 @@ protected:
     const LocalDateTime first { 2026, 3, 1, 9, 0, 0 }, second { 2026, 3, 2, 9, 0, 5 }, third { 2026, 3, 3, 9, 0, 0 };
 };
 
-TEST_F(VersionsTest, EachReplacedFileIsKeptWithItsTimesAndPermissionsOnlyWhenOn)
+// A copy that dies right after keeping, as a crash or a power cut would.
+void CrashAfterKeep(const std::function<void(const std::function<void()>&)>& run)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        run([] { ::_exit(0); });
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0) << "the keep step was never reached";
+}
+
+TEST_F(VersionsTest, EachReplacedFileIsKeptWithItsTimesAndPermissionsOnlyWhenOnAndSurvivesACrash)
 {
     Put("/top.txt", "top 1", 1000);
     Put("/sub/deep/a.txt", "a 1", 1000);
@@ -73,6 +87,12 @@ TEST_F(VersionsTest, EachReplacedFileIsKeptWithItsTimesAndPermissionsOnlyWhenOn)
     Run({ 2026, 3, 4, 9, 0, 0 }, false);
     EXPECT_EQ(ReadFile(dst + "/top.txt"), "top 5");
     EXPECT_EQ(Listing(dst + "/.sentrel-versions").size(), 9u);
+
+    // A crash between keeping and replacing leaves both copies.
+    Put("/top.txt", "top 6", 6000);
+    CrashAfterKeep([&](const std::function<void()>& stop) { Run({ 2026, 3, 5, 9, 0, 0 }, true, stop); });
+    EXPECT_EQ(ReadFile(dst + "/top.txt"), "top 5");
+    EXPECT_EQ(ReadFile(Kept("2026-03-05 09.00.00", "/top.txt")), "top 5");
 }
 
 // "All" copies every file again; only the ones that changed leave a version.
@@ -107,30 +127,6 @@ TEST_F(VersionsTest, AVersionsFolderAtTheSourceRootIsLoggedAndSkipped)
     // Off: passed over silently, as every dot folder.
     Run(second, false);
     EXPECT_TRUE(logs.empty());
-}
-
-// A copy that dies right after keeping, as a crash or a power cut would.
-void CrashAfterKeep(const std::function<void(const std::function<void()>&)>& run)
-{
-    const pid_t child = ::fork();
-    if (child == 0) {
-        run([] { ::_exit(0); });
-        ::_exit(1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0) << "the keep step was never reached";
-}
-
-TEST_F(VersionsTest, ACrashBetweenKeepingAndReplacingLeavesBothCopies)
-{
-    Put("/f", "old", 1000);
-    Run(first);
-    Put("/f", "new", 2000);
-    CrashAfterKeep([&](const std::function<void()>& stop) { Run(second, true, stop); });
-    EXPECT_EQ(ReadFile(dst + "/f"), "old");
-    EXPECT_EQ(ReadFile(Kept("2026-03-02 09.00.05", "/f")), "old");
 }
 
 TEST_F(VersionsTest, WithoutHardLinksTheOldFileMovesAndACrashLeavesItKept)
