@@ -266,14 +266,11 @@ TEST_F(CopyTreeTest, AnInterruptedCopyKeepsThePreviousOneAndLeavesNoTemporaryFil
 TEST_F(CopyTreeTest, SparseFilesKeepTheirHoles)
 {
     const long long size = 64LL << 20;
-    Put("/disk.img", "");
-    {
-        const int fd = ::open((src + "/disk.img").c_str(), O_WRONLY);
-        ASSERT_EQ(::pwrite(fd, "head", 4, 0), 4);
-        ASSERT_EQ(::pwrite(fd, "middle", 6, size / 2), 6);
-        ASSERT_EQ(::ftruncate(fd, size), 0);
-        ::close(fd);
-    }
+    Put("/disk.img", "head");
+    std::filesystem::resize_file(src + "/disk.img", size);
+    const int fd = ::open((src + "/disk.img").c_str(), O_WRONLY);
+    ASSERT_EQ(::pwrite(fd, "middle", 6, size / 2), 6);
+    ::close(fd);
     struct stat st { };
     ::stat((src + "/disk.img").c_str(), &st);
     if (st.st_blocks * 512 >= size)
