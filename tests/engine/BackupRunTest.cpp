@@ -333,7 +333,7 @@ TEST_F(BackupRunTest, ADestinationNowOnAnotherFileSystemThanAtItsLastGoodRunIsNo
     EXPECT_EQ(Run(dir / "elsewhere"), Finished());
 }
 
-TEST_F(BackupRunTest, ADriveThatIsNotMountedIsNotBackedUpOntoTheDiskBelowIt)
+TEST_F(BackupRunTest, NoBackupGoesOntoADriveThatIsNotMountedOrIsReadOnly)
 {
     if (const std::string why = LoopMount::Unavailable("ext4"); !why.empty())
         GTEST_SKIP() << "loop ext4: " << why;
@@ -355,6 +355,17 @@ TEST_F(BackupRunTest, ADriveThatIsNotMountedIsNotBackedUpOntoTheDiskBelowIt)
         ASSERT_TRUE(drive.plugIn()) << drive.error();
         EXPECT_EQ(Run(destination), Finished());
     }
+
+    // Read-only: one row for the disk, and the next run starts afresh.
+    const std::string destination = mountPoint + "/Backups/Mail";
+    ASSERT_TRUE(RunCommand("mount -o remount,ro " + mountPoint));
+    const std::string text = Run(destination);
+    EXPECT_TRUE(text.starts_with("Backup failed: target backup directory or disk can not be written, Read-only file "
+                                 "system.|4|Finished||Start backup|Can not write "
+                                 + destination + ", Read-only file system|Backup failed:"))
+        << text;
+    ASSERT_TRUE(RunCommand("mount -o remount,rw " + mountPoint));
+    EXPECT_EQ(Run(destination), Finished());
 }
 
 TEST_F(BackupRunTest, WithVersionsKeptARunKeepsWhatItReplacesThenPrunesAndSaysHowMany)

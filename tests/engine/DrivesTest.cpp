@@ -183,29 +183,6 @@ TEST_F(DrivesTest, AStickPulledMidRunEndsTheWalkWithOneRow)
     EXPECT_LT(entries.load(), 40);
 }
 
-TEST_F(DrivesTest, AReadOnlyDiskIsOneRow)
-{
-    if (const std::string reason = LoopMount::Unavailable(); !reason.empty())
-        GTEST_SKIP() << reason;
-    LoopMount disk(dir / "image", dir / "mnt");
-    ASSERT_TRUE(disk.error().empty()) << disk.error();
-    dst = disk.path() + "/backup";
-    MakeDirs(dst);
-    ASSERT_TRUE(RunCommand("mount -o remount,ro " + disk.path()));
-    for (const char* name : { "/a", "/sub/b", "/sub/deep/c" })
-        Put(name, name, kTime);
-    Run("Old", "Yes", false);
-    EXPECT_EQ(logs, Names { "Can not write " + dst + ", Read-only file system" });
-    EXPECT_EQ(engine.DestinationLost(), EROFS);
-
-    // Each run starts afresh.
-    ASSERT_TRUE(RunCommand("mount -o remount,rw " + disk.path()));
-    Run();
-    EXPECT_TRUE(logs.empty());
-    EXPECT_EQ(engine.DestinationLost(), 0);
-    EXPECT_EQ(ReadFile(dst + "/sub/deep/c"), "/sub/deep/c");
-}
-
 // A write-out tells what keeps the data from the disk: a folder that can
 // not be opened, or a write-back error. The loop device's backing file lies
 // on a tmpfs too small for it, so write-back fails once that fills. The
