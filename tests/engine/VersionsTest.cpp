@@ -1,14 +1,8 @@
 #include "engine/Versions.h"
 
-#include "engine/BackupEngine.h"
-#include "engine/IgnoreList.h"
-#include "support/FakeClock.h"
+#include "EngineTest.h"
 #include "support/FuseMount.h"
-#include "support/TempDir.h"
 
-#include <filesystem>
-#include <gtest/gtest.h>
-#include <mutex>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,33 +11,9 @@ namespace sentrel {
 namespace {
 
 using namespace test;
-using Names = std::vector<std::string>;
 
-Names Tree(const std::string& path)
-{
-    Names names;
-    if (!Exists(path))
-        return names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(path))
-        names.push_back(entry.path().string().substr(path.size() + 1));
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-class VersionsTest : public ::testing::Test, public BackupProgress {
+class VersionsTest : public EngineTest {
 protected:
-    VersionsTest() { MakeDirs(dst); }
-
-    void setTag(std::string_view) override { }
-    void setStatus(std::string_view) override { }
-    void log(std::string_view detail) override
-    {
-        const std::lock_guard lock(reports);
-        logs.emplace_back(detail);
-    }
-    void yield() override { }
-    bool running() const override { return true; }
-
     // One run starting at `start`, keeping what it replaces unless `keep` is off.
     void Run(const LocalDateTime& start, bool keep = true, const std::function<void()>& afterKeep = {})
     {
@@ -53,18 +23,8 @@ protected:
             keeper->afterKeep = afterKeep;
         }
         engine.setVersions(keeper ? &*keeper : nullptr);
-        engine.FilesTotal = engine.FilesDone = 0;
-        engine.CountFiles(src, "Yes", dst, *this);
-        engine.CopyTree(src, dst, "Yes", overwrite, src, *this);
-        EXPECT_EQ(engine.ApplyFinalTimes(), 0);
+        EngineTest::Run(overwrite);
         engine.setVersions(nullptr);
-    }
-
-    void Put(const std::string& name, std::string_view content, std::int64_t mtime)
-    {
-        MakeDirs(std::filesystem::path(src + name).parent_path());
-        WriteFile(src + name, content);
-        SetMtime(src + name, mtime);
     }
 
     std::string Kept(const std::string& run, const std::string& name) const
@@ -72,30 +32,25 @@ protected:
         return dst + "/.sentrel-versions/" + run + name;
     }
 
-    TempDir dir;
-    std::string src = dir / "src", dst = dir / "dst";
-    FakeClock clock;
-    IgnoreList ignoreList;
-    BackupEngine engine { clock, ignoreList, "." };
-    std::mutex reports;
-    Names logs;
     std::string overwrite = "Old";
     const LocalDateTime first { 2026, 3, 1, 9, 0, 0 }, second { 2026, 3, 2, 9, 0, 5 }, third { 2026, 3, 3, 9, 0, 0 };
 };
 
-TEST_F(VersionsTest, FolderNamesSortByDateAndParseBack)
+// A copy that dies right after keeping, as a crash or a power cut would.
+void CrashAfterKeep(const std::function<void(const std::function<void()>&)>& run)
 {
-    EXPECT_EQ(VersionFolderName({ 2026, 3, 1, 9, 5, 7 }), "2026-03-01 09.05.07");
-    EXPECT_EQ(ParseVersionFolderName("2026-03-01 09.05.07"), (LocalDateTime { 2026, 3, 1, 9, 5, 7 }));
-    EXPECT_EQ(ParseVersionFolderName("2026-03-01 09.05.07-2"), (LocalDateTime { 2026, 3, 1, 9, 5, 7 }));
-    for (const char* name : { "2026-02-30 09.05.07", "2026-03-01 24.00.00", "2026-03-01 09:05:07", "2026-03-01 09.05",
-                              "2026-03-01 09.05.07x", "notes" })
-        EXPECT_FALSE(ParseVersionFolderName(name)) << name;
-    EXPECT_EQ(RelativeDirectory("/d//a/b/", "/d"), "a/b");
-    EXPECT_EQ(RelativeDirectory("/d/", "/d/"), "");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        run([] { ::_exit(0); });
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0) << "the keep step was never reached";
 }
 
-TEST_F(VersionsTest, EachReplacedFileIsKeptWithItsTimesAndPermissionsOnlyWhenOn)
+TEST_F(VersionsTest, EachReplacedFileIsKeptWithItsTimesAndPermissionsOnlyWhenOnAndSurvivesACrash)
 {
     Put("/top.txt", "top 1", 1000);
     Put("/sub/deep/a.txt", "a 1", 1000);
@@ -108,7 +63,7 @@ TEST_F(VersionsTest, EachReplacedFileIsKeptWithItsTimesAndPermissionsOnlyWhenOn)
     ::chmod((dst + "/sub/deep/a.txt").c_str(), 0640);
     Run(second);
     EXPECT_EQ(ReadFile(dst + "/top.txt"), "top 2");
-    EXPECT_EQ(Tree(dst + "/.sentrel-versions"),
+    EXPECT_EQ(Listing(dst + "/.sentrel-versions"),
               (Names { "2026-03-02 09.00.05", "2026-03-02 09.00.05/sub", "2026-03-02 09.00.05/sub/deep",
                        "2026-03-02 09.00.05/sub/deep/a.txt", "2026-03-02 09.00.05/top.txt" }));
     const std::string kept = Kept("2026-03-02 09.00.05", "/sub/deep/a.txt");
@@ -117,17 +72,27 @@ TEST_F(VersionsTest, EachReplacedFileIsKeptWithItsTimesAndPermissionsOnlyWhenOn)
     EXPECT_EQ(Mode(kept), 0640u);
     EXPECT_TRUE(logs.empty()) << logs.front();
 
-    // The next run neither copies nor walks the versions folder.
+    // The next run neither copies nor walks the versions folder; another
+    // run in the same second keeps in a folder of its own.
     Put("/top.txt", "top 3", 3000);
     Run(third);
+    Put("/top.txt", "top 4", 4000);
+    Run(third);
     EXPECT_EQ(ReadFile(Kept("2026-03-03 09.00.00", "/top.txt")), "top 2");
-    EXPECT_EQ(Tree(dst + "/.sentrel-versions").size(), 7u);
+    EXPECT_EQ(ReadFile(Kept("2026-03-03 09.00.00-2", "/top.txt")), "top 3");
+    EXPECT_EQ(Listing(dst + "/.sentrel-versions").size(), 9u);
 
     // Off: replaced as before, nothing kept.
-    Put("/top.txt", "top 4", 4000);
+    Put("/top.txt", "top 5", 5000);
     Run({ 2026, 3, 4, 9, 0, 0 }, false);
-    EXPECT_EQ(ReadFile(dst + "/top.txt"), "top 4");
-    EXPECT_EQ(Tree(dst + "/.sentrel-versions").size(), 7u);
+    EXPECT_EQ(ReadFile(dst + "/top.txt"), "top 5");
+    EXPECT_EQ(Listing(dst + "/.sentrel-versions").size(), 9u);
+
+    // A crash between keeping and replacing leaves both copies.
+    Put("/top.txt", "top 6", 6000);
+    CrashAfterKeep([&](const std::function<void()>& stop) { Run({ 2026, 3, 5, 9, 0, 0 }, true, stop); });
+    EXPECT_EQ(ReadFile(dst + "/top.txt"), "top 5");
+    EXPECT_EQ(ReadFile(Kept("2026-03-05 09.00.00", "/top.txt")), "top 5");
 }
 
 // "All" copies every file again; only the ones that changed leave a version.
@@ -144,7 +109,7 @@ TEST_F(VersionsTest, WithAllOnlyChangedFilesAreKept)
     Put("/a.txt", "a 2", 2000); // a newer time
     Put("/c.txt", "c 22", 1000); // another size
     Run(third);
-    EXPECT_EQ(Tree(dst + "/.sentrel-versions"),
+    EXPECT_EQ(Listing(dst + "/.sentrel-versions"),
               (Names { "2026-03-03 09.00.00", "2026-03-03 09.00.00/a.txt", "2026-03-03 09.00.00/c.txt" }));
     EXPECT_EQ(ReadFile(Kept("2026-03-03 09.00.00", "/a.txt")), "a 1");
     EXPECT_EQ(ReadFile(dst + "/sub/b.txt"), "b");
@@ -156,49 +121,12 @@ TEST_F(VersionsTest, AVersionsFolderAtTheSourceRootIsLoggedAndSkipped)
     Put("/a/.sentrel-versions/y", "y", 1000);
     Put("/f", "f", 1000);
     Run(first);
-    EXPECT_EQ(Tree(dst), (Names { "a", "f" }));
+    EXPECT_EQ(Listing(dst), (Names { "a", "f" }));
     EXPECT_EQ(logs, (Names { "Skipped " + src + "/.sentrel-versions, a folder of kept versions" }));
 
     // Off: passed over silently, as every dot folder.
-    logs.clear();
     Run(second, false);
     EXPECT_TRUE(logs.empty());
-}
-
-TEST_F(VersionsTest, TwoRunsInOneSecondKeepInFoldersOfTheirOwn)
-{
-    Put("/f", "1", 1000);
-    Run(first);
-    Put("/f", "2", 2000);
-    Run(second);
-    Put("/f", "3", 3000);
-    Run(second);
-    EXPECT_EQ(ReadFile(Kept("2026-03-02 09.00.05", "/f")), "1");
-    EXPECT_EQ(ReadFile(Kept("2026-03-02 09.00.05-2", "/f")), "2");
-}
-
-// A copy that dies right after keeping, as a crash or a power cut would.
-void CrashAfterKeep(const std::function<void(const std::function<void()>&)>& run)
-{
-    const pid_t child = ::fork();
-    if (child == 0) {
-        run([] { ::_exit(0); });
-        ::_exit(1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0) << "the keep step was never reached";
-}
-
-TEST_F(VersionsTest, ACrashBetweenKeepingAndReplacingLeavesBothCopies)
-{
-    Put("/f", "old", 1000);
-    Run(first);
-    Put("/f", "new", 2000);
-    CrashAfterKeep([&](const std::function<void()>& stop) { Run(second, true, stop); });
-    EXPECT_EQ(ReadFile(dst + "/f"), "old");
-    EXPECT_EQ(ReadFile(Kept("2026-03-02 09.00.05", "/f")), "old");
 }
 
 TEST_F(VersionsTest, WithoutHardLinksTheOldFileMovesAndACrashLeavesItKept)
@@ -229,21 +157,30 @@ TEST_F(VersionsTest, WithoutHardLinksTheOldFileMovesAndACrashLeavesItKept)
 
 TEST_F(VersionsTest, PruningRemovesRunFoldersOlderThanTheDaysByTheirNames)
 {
-    const std::string versions = dst + "/.sentrel-versions/";
-    for (const char* run :
-         { "2026-02-01 10.00.00", "2026-02-20 09.59.59", "2026-02-20 10.00.00", "2026-02-25 00.00.00" }) {
+    const std::string root = dst + "/.sentrel-versions", versions = root + "/";
+    for (const char* run : { "2026-02-01 10.00.00", "2026-02-01 10.00.00-2", "2026-02-20 09.59.59",
+                             "2026-02-20 10.00.00", "2026-02-25 00.00.00" }) {
         MakeDirs(versions + run + "/sub");
         WriteFile(versions + run + "/sub/f", "x");
     }
     WriteFile(versions + "2026-02-01 10.00.00/g", "x");
-    MakeDirs(versions + "mine");
+    // Not a run's folder, however old it looks: the user's.
+    const Names mine { "mine",
+                       "2025-02-29 10.00.00",
+                       "2026-01-01 24.00.00",
+                       "2026-01-01 10:00:00",
+                       "2026-01-01 10.00",
+                       "2026-01-01 10.00.00x" };
+    for (const std::string& name : mine)
+        MakeDirs(versions + name);
 
     clock.set({ 2026, 3, 2, 10, 0, 0 });
     // Ten days to the second before now stays.
-    EXPECT_EQ(PruneLogText(PruneVersions(dst, clock.now(), 10)), "Removed 3 old versions");
-    EXPECT_EQ(Tree(versions.substr(0, versions.size() - 1)).size(), 7u);
+    EXPECT_EQ(PruneLogText(PruneVersions(dst, clock.now(), 10)), "Removed 4 old versions");
+    EXPECT_EQ(Listing(root).size(), 6u + mine.size());
     EXPECT_TRUE(Exists(versions + "2026-02-20 10.00.00/sub/f"));
-    EXPECT_TRUE(Exists(versions + "mine")) << "not a run's folder: the user's";
+    for (const std::string& name : mine)
+        EXPECT_TRUE(Exists(versions + name)) << name;
 
     EXPECT_EQ(PruneLogText(PruneVersions(dst, clock.now(), 10)), "");
     clock.advanceSeconds(3 * 86400);
