@@ -355,6 +355,14 @@ TEST_F(BackupRunTest, NoBackupGoesOntoADriveThatIsNotMountedOrIsReadOnly)
         ASSERT_TRUE(drive.plugIn()) << drive.error();
         EXPECT_EQ(Run(destination), Finished());
     }
+    // Its mount folder removed too: not made again on the disk below and filled.
+    EXPECT_EQ(Run(mountPoint), Finished());
+    ASSERT_TRUE(drive.unplug());
+    ASSERT_EQ(::rmdir(mountPoint.c_str()), 0);
+    EXPECT_EQ(Run(mountPoint), Failed(kNotFound, mountPoint));
+    EXPECT_FALSE(Exists(mountPoint + "/file0"));
+    ::mkdir(mountPoint.c_str(), 0755);
+    ASSERT_TRUE(drive.plugIn()) << drive.error();
 
     // Read-only: one row for the disk, and the next run starts afresh.
     const std::string destination = mountPoint + "/Backups/Mail";
