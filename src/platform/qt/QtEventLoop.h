@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/EventLoop.h"
+
+namespace sentrel {
+
+// Ticks as QTimers of the thread that owns the application object.
+class QtEventLoop final : public EventLoop {
+public:
+    void every(std::chrono::milliseconds interval, std::function<bool()> tick) override;
+};
+
+} // namespace sentrel
