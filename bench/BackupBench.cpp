@@ -4,6 +4,8 @@
 
 #include "BenchUtil.h"
 #include "ProgramHarness.h"
+#include "app/RunReport.h"
+#include "base/TickLoop.h"
 #include "engine/BackupRun.h"
 #include "engine/IgnoreList.h"
 #include "platform/NullServices.h"
@@ -63,7 +65,7 @@ Options_ g_options;
 double RunEngine(const std::string& source, const std::string& destination, const char* overwrite,
                  bool keepVersions = false)
 {
-    SystemClock clock;
+    const auto clock = std::make_shared<SystemClock>();
     NullTray tray;
     NullSound sound;
     Options options;
@@ -71,12 +73,12 @@ double RunEngine(const std::string& source, const std::string& destination, cons
     AppState state;
     ProjectTable projects;
     TaskList tasks;
-    ActivityLog log(clock);
+    ActivityLog log(*clock);
     Balloons balloons(tray, options);
-    IgnoreList ignoreList;
+    const auto ignoreList = std::make_shared<IgnoreList>();
     const std::string ignoreFile = g_options.base + "/engine-ignore.ini";
     std::ofstream(ignoreFile) << "*.tmp\r\nThumbs.db\r\n";
-    ignoreList.LoadIgnoreList(ignoreFile);
+    ignoreList->LoadIgnoreList(ignoreFile);
     state.ScheduleRunning = true;
 
     ProjectRecord project;
@@ -91,12 +93,18 @@ double RunEngine(const std::string& source, const std::string& destination, cons
     task.ProjectName = "Bench";
     task.StartTime = std::string(kStartupTime);
     const TaskId row = tasks.appendTask(task);
-    BackupRun run(
-        BackupRun::Context { projects, tasks, log, balloons, sound, options, state, ignoreList, clock, [] {}, "." });
+    TickLoop loop;
+    BackupRun run(BackupRun::Context { projects, tasks, log, options, state, ignoreList, clock, loop, "." });
+    RunReport report(tasks, log, balloons, sound, options);
 
     Settle();
     const double start = Now();
-    run.RunBackupTask(row, "Bench");
+    bool over = false;
+    run.StartBackupTask(row, "Bench", [&](const RunOutcome& outcome) {
+        report.render(row, "Bench", outcome);
+        over = true;
+    });
+    loop.runUntil([&] { return over; });
     const double seconds = Now() - start;
     std::size_t failures = 0;
     for (const LogRow& entry : log.rows()) {

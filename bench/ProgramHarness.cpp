@@ -3,6 +3,7 @@
 #include "BenchUtil.h"
 #include "base/DateTime.h"
 #include "platform/NullServices.h"
+#include "platform/qt/QtEventLoop.h"
 
 #include <QApplication>
 #include <QTabWidget>
@@ -36,7 +37,7 @@ public:
 
 class NoDialogs final : public Dialogs {
 public:
-    bool ask(std::string_view, std::string_view) override { return false; }
+    void ask(std::string_view, std::string_view, std::function<void(bool)> answered) override { answered(false); }
     void message(std::string_view, std::string_view, MessageIcon) override { }
 };
 
@@ -65,6 +66,7 @@ struct ProgramHarness::Platform {
     NullSound sound;
     NullUrls urls;
     NoExit process;
+    QtEventLoop loop;
 };
 
 StallMeter::StallMeter()
@@ -109,7 +111,8 @@ ProgramHarness::ProgramHarness(const Clock& clock)
     dataDir_ = dir;
     std::ofstream(dataDir_ + "/Ignore.ini") << "*.tmp\r\nThumbs.db\r\n";
 
-    Services services { clock,
+    // The caller's clock outlives the harness and every run it starts.
+    Services services { std::shared_ptr<const Clock>(&clock, [](const Clock*) {}),
                         platform_->settings,
                         platform_->autostart,
                         platform_->tray,
@@ -118,7 +121,7 @@ ProgramHarness::ProgramHarness(const Clock& clock)
                         platform_->sound,
                         platform_->urls,
                         platform_->process,
-                        [] { QCoreApplication::processEvents(); },
+                        platform_->loop,
                         ".",
                         WebPages { "https://home.example/", "https://home.example/new" },
                         {} };
@@ -162,6 +165,8 @@ ProgramRun ProgramHarness::backup(const std::string& source, const std::string& 
     stall.start();
     const double start = Now(), startCpu = ThreadCpuSeconds();
     app_->scheduler().TimerBackup();
+    while (app_->scheduler().runInProgress())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     ProgramRun run;
     run.seconds = Now() - start;
     run.windowCpuSeconds = ThreadCpuSeconds() - startCpu;

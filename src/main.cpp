@@ -8,7 +8,9 @@
 #include "platform/qt/DesktopAutostart.h"
 #include "platform/qt/LocaleDateParser.h"
 #include "platform/qt/LogindPower.h"
+#include "app/RunReport.h"
 #include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtFolderPicker.h"
 #include "platform/qt/QtProcessControl.h"
 #include "platform/qt/QtSettingsStore.h"
@@ -134,8 +136,8 @@ int RunHeadless(const AppPaths& paths, const std::string& name)
     // The tray program may be at the same project: two copies into one
     // destination would trip over each other.
     if (ControlServiceRunning()) {
-        for (const TaskStatus& row : CallControl("Status").rows)
-            if (row.name == name && row.status.starts_with("Backing up"))
+        for (const std::string& running : CallControl("Running").lines)
+            if (running == name)
                 return Fail(int(RunExit::Refused), "the project " + name + " is being backed up by Sentrel now");
     }
     struct sigaction action { };
@@ -160,9 +162,10 @@ int RunHeadless(const AppPaths& paths, const std::string& name)
             progressOpen = true;
         };
     io.interrupted = [] { return interruptSeen != 0; };
-    SystemClock clock;
     MakePath(paths.AppDir);
-    const RunExit code = HeadlessRun(paths, name, clock, io);
+    // The tray program's options: kept versions and their pruning alike.
+    QtSettingsStore settings;
+    const RunExit code = HeadlessRun(paths, name, std::make_shared<SystemClock>(), ReadOptions(settings), io);
     if (progressOpen)
         std::fputs("\r\033[K", stdout);
     if (code == RunExit::UnknownProject)
@@ -250,8 +253,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Sentrel"));
     QApplication::setWindowIcon(QtTray::ProgramIcon());
 
-    SystemClock clock;
     QtSettingsStore settings;
+    QtEventLoop loop;
     DesktopAutostart autostart(QCoreApplication::applicationFilePath().toStdString());
     QtTray tray;
     QtDialogs dialogs;
@@ -260,7 +263,7 @@ int main(int argc, char** argv)
     QtUrlOpener urls;
     QtProcessControl process(instance);
 
-    Services services { clock,
+    Services services { std::make_shared<SystemClock>(),
                         settings,
                         autostart,
                         tray,
@@ -269,7 +272,7 @@ int main(int argc, char** argv)
                         sound,
                         urls,
                         process,
-                        [] { QCoreApplication::processEvents(); },
+                        loop,
                         QLocale::system().decimalPoint().toStdString(),
                         WebPages { SENTREL_HOME_PAGE_URL, SENTREL_UPDATE_PAGE_URL },
                         [](std::string_view text) { return ParseShortDate(text); } };
@@ -296,11 +299,9 @@ int main(int argc, char** argv)
     RemoteControl remote(app);
     DBusControl control(remote);
     control.publish();
-    app.bookkeeping().setOnRunEnded([&app, &control](TaskId row, const std::string&) {
-        if (const auto at = app.tasks().indexOf(row)) {
-            const TodayTask& task = app.tasks().at(*at);
-            control.taskFinished({ task.ProjectName, task.StartTime, task.Status });
-        }
+    app.bookkeeping().setOnRunEnded([&app, &control](TaskId row, const std::string& name, const RunOutcome& outcome) {
+        const auto at = app.tasks().indexOf(row);
+        control.taskFinished({ name, at ? app.tasks().at(*at).StartTime : std::string(), OutcomeStatus(outcome) });
     });
 
     // A run holds off sleep until what it copied is written out; the wake-up

@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include "base/BackgroundJob.h"
+#include "engine/FileCopy.h"
 #include "projects/ProjectListFile.h"
 #include "scheduler/MissedRuns.h"
 #include "scheduler/TodayTasks.h"
@@ -24,18 +25,19 @@ template <class Fn> void Step(Fn&& fn)
 App::App(Services services, AppPaths paths)
     : s_(std::move(services))
     , paths_(std::move(paths))
-    , log_(s_.clock)
+    , log_(*s_.clock)
     , balloons_(s_.tray, options_)
-    , backupRun_(BackupRun::Context { projects_, tasks_, log_, balloons_, s_.sound, options_, state_, ignoreList_,
-                                      s_.clock, s_.yield, s_.decimalSeparator, paths_.TempJournal, &projectState_ })
-    , scheduler_(tasks_, projects_, log_, balloons_, state_, s_.clock, backupRun_)
+    , report_(tasks_, log_, balloons_, s_.sound, options_)
+    , backupRun_(BackupRun::Context { projects_, tasks_, log_, options_, state_, ignoreList_, s_.clock, s_.loop,
+                                      s_.decimalSeparator, paths_.TempJournal, &projectState_ })
+    , scheduler_(tasks_, projects_, log_, balloons_, state_, *s_.clock, backupRun_)
     , trayCommands_(state_, s_.tray)
-    , updateReminder_(s_.settings, s_.clock, s_.dialogs, s_.urls, state_, s_.pages, s_.localeDate)
-    , commands_(Commands::Context { state_, projects_, tasks_, log_, balloons_, s_.dialogs, s_.clock,
-                                    paths_.ProjectFile, [this] { Exit(); }, ignoreList_, &projectState_ })
-    , editor_(ProjectEditor::Context { state_, projects_, tasks_, s_.clock, s_.dialogs, s_.picker, s_.tray,
-                                       paths_.ProjectFile, log_, s_.yield, &projectState_ })
-    , bookkeeping_(projectState_, log_, s_.clock)
+    , updateReminder_(s_.settings, *s_.clock, s_.dialogs, s_.urls, state_, s_.pages, s_.localeDate)
+    , commands_(Commands::Context { state_, projects_, tasks_, log_, balloons_, s_.dialogs, *s_.clock,
+                                    paths_.ProjectFile, [this] { Exit(); }, *ignoreList_, &projectState_ })
+    , editor_(ProjectEditor::Context { state_, projects_, tasks_, *s_.clock, s_.dialogs, s_.picker, s_.tray,
+                                       paths_.ProjectFile, log_, s_.loop, &projectState_ })
+    , bookkeeping_(projectState_, log_, *s_.clock, report_)
 {
     scheduler_.setWatcher(&bookkeeping_);
     bookkeeping_.setDestinationOf([this](const std::string& name) {
@@ -51,7 +53,7 @@ void App::Startup(std::string_view commandLine)
         state_.EditorOpen = false;
         state_.ScheduleRunning = true;
     });
-    Step([&] { state_.TodayDayOfMonth = s_.clock.now().day; });
+    Step([&] { state_.TodayDayOfMonth = s_.clock->now().day; });
     Step([&] { ::mkdir(paths_.LogDir.c_str(), 0777); });
     Step([&] {
         // Temporary files that an exit or a crash left in destinations, on a
@@ -68,7 +70,7 @@ void App::Startup(std::string_view commandLine)
     Step([&] { projectState_.Load(paths_.StateFile); });
     Step([&] {
         std::string error;
-        ignoreList_.LoadIgnoreList(paths_.IgnoreFile, &error);
+        ignoreList_->LoadIgnoreList(paths_.IgnoreFile, &error);
         if (!error.empty())
             log_.AddLog(kProgramName, "Can not read " + paths_.IgnoreFile + ", " + error);
     });
@@ -87,7 +89,7 @@ void App::Startup(std::string_view commandLine)
             trayCommands_.startHidden();
     });
     Step([&] { log_.AddLog(kProgramStartName, "Sentrel started"); });
-    Step([&] { BuildTodayTasks(tasks_, projects_, s_.clock); });
+    Step([&] { BuildTodayTasks(tasks_, projects_, *s_.clock); });
     Step([&] { scheduler_.CheckStartup(); });
     Step([&] { queueMissedRuns(); });
     Step([&] {
@@ -125,13 +127,13 @@ void App::Shutdown()
     });
     Step([&] {
         if (state_.IgnoreListUnsaved)
-            LogWriteError(log_, ignoreList_.path(), ignoreList_.Save());
+            LogWriteError(log_, ignoreList_->path(), ignoreList_->Save());
     });
     Step([&] { s_.tray.deleteIcon(); });
     Step([&] { log_.AddLog(kProgramName, "Sentrel exited"); });
     Step([&] {
         if (options_.saveLog)
-            WriteLogFile(log_, paths_.LogDir, s_.clock.now());
+            WriteLogFile(log_, paths_.LogDir, s_.clock->now());
     });
     Step([&] { backupRun_.abandon(); });
     s_.process.endProcess(0);
@@ -141,7 +143,7 @@ void App::queueMissedRuns()
 {
     // A stopped schedule runs nothing, missed or not.
     if (options_.runMissed && state_.ScheduleRunning)
-        QueueMissedRuns(tasks_, projects_, projectState_, log_, s_.clock);
+        QueueMissedRuns(tasks_, projects_, projectState_, log_, *s_.clock);
 }
 
 void App::WakeUp()
@@ -157,7 +159,7 @@ void App::setRunMissed(bool on)
     if (!turnedOn)
         return;
     // Due times from before the option was on are not missed runs.
-    const std::string now = NowText(s_.clock);
+    const std::string now = NowText(*s_.clock);
     for (const ProjectRow& row : projects_.rows())
         projectState_.set(row.record.ProjectName, std::string(kStateSince), now);
     SaveProjectState(projectState_, log_);
@@ -165,8 +167,10 @@ void App::setRunMissed(bool on)
 
 void App::Exit()
 {
-    if (s_.dialogs.ask("Do you want to exit?", kAppTitle))
-        Shutdown();
+    s_.dialogs.ask("Do you want to exit?", kAppTitle, [this](bool yes) {
+        if (yes)
+            Shutdown();
+    });
 }
 
 } // namespace sentrel

@@ -3,11 +3,13 @@
 #include "app/Commands.h"
 #include "app/ProjectEditor.h"
 #include "app/RunBookkeeping.h"
+#include "app/RunReport.h"
 #include "engine/BackupRun.h"
 #include "engine/IgnoreList.h"
 #include "platform/Autostart.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/EventLoop.h"
 #include "platform/FolderPicker.h"
 #include "platform/ProcessControl.h"
 #include "platform/SettingsStore.h"
@@ -28,6 +30,7 @@
 #include "shell/UpdateReminder.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -35,7 +38,7 @@ namespace sentrel {
 
 // What the operating system provides to the program.
 struct Services {
-    const Clock& clock;
+    std::shared_ptr<const Clock> clock; // shared with runs, which may outlive the program's objects
     SettingsStore& settings;
     Autostart& autostart;
     Tray& tray;
@@ -44,7 +47,7 @@ struct Services {
     Sound& sound;
     UrlOpener& urls;
     ProcessControl& process;
-    std::function<void()> yield; // lets the event loop run during long work
+    EventLoop& loop; // the window's thread's
     std::string decimalSeparator = ".";
     WebPages pages {};
     DateParser localeDate {};
@@ -82,7 +85,8 @@ public:
     ProjectState& projectState() { return projectState_; }
     TaskList& tasks() { return tasks_; }
     ActivityLog& log() { return log_; }
-    IgnoreList& ignoreList() { return ignoreList_; }
+    IgnoreList& ignoreList() { return *ignoreList_; }
+    BackupRun& backupRun() { return backupRun_; }
     Scheduler& scheduler() { return scheduler_; }
     TrayCommands& trayCommands() { return trayCommands_; }
     UpdateReminder& updateReminder() { return updateReminder_; }
@@ -102,8 +106,9 @@ private:
     ProjectState projectState_;
     TaskList tasks_;
     ActivityLog log_;
-    IgnoreList ignoreList_;
+    std::shared_ptr<IgnoreList> ignoreList_ = std::make_shared<IgnoreList>(); // shared with runs
     Balloons balloons_;
+    RunReport report_;
     BackupRun backupRun_;
     Scheduler scheduler_;
     TrayCommands trayCommands_;

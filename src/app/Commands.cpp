@@ -67,18 +67,20 @@ void Commands::RemoveProject()
     if (!selected)
         return;
     const std::string name = c_.projects.at(*selected).record.ProjectName;
-    if (!c_.dialogs.ask("Do you want to remove the project: " + name + "?", "Confirm"))
-        return;
-    c_.tasks.removeIf([&](const TodayTask& row) { return row.ProjectName == name; });
-    // The question let other events run: find the row again.
-    const auto row = c_.projects.selectedIndex();
-    if (row && c_.projects.at(*row).record.ProjectName == name)
-        c_.projects.removeAt(*row);
-    saveProjects();
-    if (c_.projectState && !c_.projects.findByName(name)) {
-        c_.projectState->remove(name);
-        SaveProjectState(*c_.projectState, c_.log);
-    }
+    c_.dialogs.ask("Do you want to remove the project: " + name + "?", "Confirm", [this, name](bool yes) {
+        if (!yes)
+            return;
+        c_.tasks.removeIf([&](const TodayTask& row) { return row.ProjectName == name; });
+        // Other events ran while the question was open: find the row again.
+        const auto row = c_.projects.selectedIndex();
+        if (row && c_.projects.at(*row).record.ProjectName == name)
+            c_.projects.removeAt(*row);
+        saveProjects();
+        if (c_.projectState && !c_.projects.findByName(name)) {
+            c_.projectState->remove(name);
+            SaveProjectState(*c_.projectState, c_.log);
+        }
+    });
 }
 
 // A failed save leaves the tables as the user made them: they are the
@@ -129,9 +131,10 @@ void Commands::BackupNow()
     const ProjectRecord project = c_.projects.at(*selected).record;
     const std::string question = "Do you want to start project '" + project.ProjectName
         + "' now?\r\nSource: " + project.Source + "\r\nDestination: " + project.Destination;
-    if (!c_.dialogs.ask(question, kAppTitle))
-        return;
-    QueueBackup(project.ProjectName);
+    c_.dialogs.ask(question, kAppTitle, [this, name = project.ProjectName](bool yes) {
+        if (yes)
+            QueueBackup(name);
+    });
 }
 
 void Commands::QueueBackup(const std::string& name)
@@ -178,9 +181,10 @@ void Commands::RemoveTask()
 {
     if (c_.tasks.empty())
         return;
-    if (!c_.dialogs.ask("Do you want to remove selected tasks?", "Confirm"))
-        return;
-    c_.tasks.removeIf([](const TodayTask& row) { return row.selected; });
+    c_.dialogs.ask("Do you want to remove selected tasks?", "Confirm", [this](bool yes) {
+        if (yes)
+            c_.tasks.removeIf([](const TodayTask& row) { return row.selected; });
+    });
 }
 
 } // namespace sentrel

@@ -1,16 +1,21 @@
 #pragma once
 
+#include "platform/EventLoop.h"
+
 #include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace sentrel {
 
-// Whether a folder is there, asked on a thread of its own while `yield`
-// keeps the event loop turning: a share that hangs must not freeze the
-// window. Nothing when the folder did not answer within `limit`.
-std::optional<bool> DirExistsWithin(const std::string& path, std::chrono::milliseconds limit,
-                                    const std::function<void()>& yield);
+// Whether each folder is there, asked on threads of their own: a share that
+// hangs must not freeze the window. Returns at once; `answered` gets, on
+// the loop's thread, one answer a folder, nothing for one that did not
+// answer within `limit`.
+using FolderAnswers = std::vector<std::optional<bool>>;
+void CheckFolders(EventLoop& loop, std::vector<std::string> paths, std::chrono::milliseconds limit,
+                  std::function<void(FolderAnswers)> answered);
 
 } // namespace sentrel

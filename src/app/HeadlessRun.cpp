@@ -1,12 +1,16 @@
 #include "app/HeadlessRun.h"
 
 #include "app/RunBookkeeping.h"
+#include "app/RunReport.h"
 #include "base/FileSystem.h"
+#include "base/TickLoop.h"
 #include "engine/BackupRun.h"
+#include "engine/IgnoreList.h"
 #include "platform/NullServices.h"
 #include "projects/ProjectListFile.h"
 #include "shell/LogFile.h"
 
+#include <optional>
 #include <sys/stat.h>
 
 namespace sentrel {
@@ -47,77 +51,85 @@ private:
 };
 } // namespace
 
-RunExit ExitForOutcome(std::string_view status)
+RunExit ExitForOutcome(const RunOutcome& outcome)
 {
-    if (status == "Backup finished.")
+    switch (outcome.end) {
+    case RunEnd::Finished:
         return RunExit::Clean;
-    if (status.starts_with("Backup finished with "))
+    case RunEnd::FinishedWithErrors:
         return RunExit::WithErrors;
-    if (status == "Backup canceled.")
+    case RunEnd::Canceled:
         return RunExit::Canceled;
+    case RunEnd::Failed:
+        break;
+    }
     return RunExit::Failed;
 }
 
-RunExit HeadlessRun(const AppPaths& paths, const std::string& projectName, const Clock& clock, const HeadlessIo& io)
+RunExit HeadlessRun(const AppPaths& paths, const std::string& projectName, std::shared_ptr<const Clock> clock,
+                    const Options& runOptions, const HeadlessIo& io)
 {
     ProjectTable projects;
     LoadProjectList(paths.ProjectFile, projects);
     if (!projects.findByName(projectName))
         return RunExit::UnknownProject;
 
-    IgnoreList ignoreList;
-    ignoreList.LoadIgnoreList(paths.IgnoreFile);
+    auto ignoreList = std::make_shared<IgnoreList>();
+    ignoreList->LoadIgnoreList(paths.IgnoreFile);
     ProjectState projectState;
     projectState.Load(paths.StateFile);
-    Options options;
+    Options options = runOptions;
     options.playSound = false;
     options.showBalloon = false;
     AppState state;
     TaskList tasks;
-    ActivityLog log(clock);
+    ActivityLog log(*clock);
     bool progressShown = false;
     LogPrinter printer(log, io, progressShown);
     log.setObserver(&printer);
     NullTray tray;
     NullSound sound;
     Balloons balloons(tray, options);
-    RunBookkeeping bookkeeping(projectState, log, clock);
-
-    TaskId row = 0;
-    std::string shown;
-    const auto yield = [&] {
-        if (io.interrupted && io.interrupted())
-            state.ScheduleRunning = false; // how a stop reaches a run
-        const auto at = tasks.indexOf(row);
-        if (!io.progress || !at)
-            return;
-        const std::string& status = tasks.at(*at).Status;
-        if (status != shown || !progressShown) {
-            shown = status;
-            io.progress(status);
-            progressShown = true;
-        }
-    };
+    RunReport report(tasks, log, balloons, sound, options);
+    RunBookkeeping bookkeeping(projectState, log, *clock, report);
+    TickLoop loop;
     // The sweep at the start takes only files of processes that are gone,
     // never those of a run the tray program has in hand.
-    BackupRun run(BackupRun::Context { projects, tasks, log, balloons, sound, options, state, ignoreList, clock, yield,
-                                       ".", paths.TempJournal, &projectState });
+    BackupRun run(BackupRun::Context { projects, tasks, log, options, state, ignoreList, clock, loop, ".",
+                                       paths.TempJournal, &projectState });
 
     TodayTask task;
     task.ProjectName = projectName;
-    task.StartTime = NowText(clock);
+    task.StartTime = NowText(*clock);
     task.Status = kTagBackingUp;
     task.Tag = kTagBackingUp;
     task.Image = TaskImage::Running;
-    row = tasks.appendTask(std::move(task));
+    const TaskId row = tasks.appendTask(std::move(task));
+    std::optional<RunOutcome> outcome;
     bookkeeping.runStarting(row, projectName);
-    run.RunBackupTask(row, projectName);
-    if (io.interrupted && io.interrupted())
-        state.ScheduleRunning = false;
+    run.StartBackupTask(row, projectName, [&](const RunOutcome& ended) {
+        bookkeeping.runEnded(row, projectName, ended);
+        outcome = ended;
+    });
+    std::string shown;
+    loop.runUntil([&] { return outcome.has_value(); },
+                  [&] {
+                      if (io.interrupted && io.interrupted())
+                          state.ScheduleRunning = false; // how a stop reaches a run
+                      const auto at = tasks.indexOf(row);
+                      if (!io.progress || !at || outcome)
+                          return;
+                      const std::string& status = tasks.at(*at).Status;
+                      if (status != shown || !progressShown) {
+                          shown = status;
+                          io.progress(status);
+                          progressShown = true;
+                      }
+                  });
 
     ::mkdir(paths.LogDir.c_str(), 0777);
-    WriteLogFile(log, paths.LogDir, clock.now());
-    return ExitForOutcome(tasks.at(*tasks.indexOf(row)).Status);
+    WriteLogFile(log, paths.LogDir, clock->now());
+    return outcome ? ExitForOutcome(*outcome) : RunExit::Failed;
 }
 
 } // namespace sentrel

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "scheduler/RunOutcome.h"
 #include "shell/AppPaths.h"
+#include "shell/Options.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -26,11 +29,13 @@ struct HeadlessIo {
     std::function<bool()> interrupted;
 };
 
-// Backs up one project of the data directory with the same run as the tray
-// program, printing its log rows and appending them to the day's log file.
-RunExit HeadlessRun(const AppPaths& paths, const std::string& projectName, const Clock& clock, const HeadlessIo& io);
+// Backs up one project of the data directory with the same run and the
+// same options as the tray program, printing its log rows and appending
+// them to the day's log file. Returns when the run is over or, after a
+// stop, given up; the run keeps what it uses.
+RunExit HeadlessRun(const AppPaths& paths, const std::string& projectName, std::shared_ptr<const Clock> clock,
+                    const Options& options, const HeadlessIo& io);
 
-// The exit code a finished row's status stands for.
-RunExit ExitForOutcome(std::string_view status);
+RunExit ExitForOutcome(const RunOutcome& outcome);
 
 } // namespace sentrel

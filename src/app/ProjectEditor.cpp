@@ -67,27 +67,23 @@ void ProjectEditor::Browse(EditorField field)
     const bool source = field == EditorField::Source;
     const std::string title = source ? "Please select the source directory" : "Please select the destination directory";
     const unsigned opening = opening_;
-    c_.picker.BrowseForFolder(title, InitialFolder(source ? state_.source : state_.destination),
-                              [this, source, opening](std::string path) {
-                                  if (!view_ || opening != opening_ || path.empty())
-                                      return;
-                                  if (!checkFolder(path)) {
-                                      c_.dialogs.message(unreadable(path), "Error", MessageIcon::Error);
-                                      return;
-                                  }
-                                  if (!view_ || opening != opening_)
-                                      return;
-                                  (source ? state_.source : state_.destination) = std::move(path);
-                                  view_->showState(state_);
-                              });
-}
-
-bool ProjectEditor::checkFolder(const std::string& path)
-{
-    const std::optional<bool> exists = DirExistsWithin(path, kFolderPatience, c_.yield);
-    if (!exists)
-        unanswered_ = path;
-    return exists.value_or(false);
+    c_.picker.BrowseForFolder(
+        title, InitialFolder(source ? state_.source : state_.destination), [this, source, opening](std::string path) {
+            if (!view_ || opening != opening_ || path.empty())
+                return;
+            CheckFolders(c_.loop, { path }, kFolderPatience, [this, source, opening, path](FolderAnswers answers) {
+                if (!answers[0].value_or(false)) {
+                    if (!answers[0])
+                        unanswered_ = path;
+                    c_.dialogs.message(unreadable(path), "Error", MessageIcon::Error);
+                    return;
+                }
+                if (!view_ || opening != opening_)
+                    return;
+                (source ? state_.source : state_.destination) = path;
+                view_->showState(state_);
+            });
+        });
 }
 
 std::string ProjectEditor::unreadable(const std::string& path) const
@@ -103,15 +99,39 @@ void ProjectEditor::Save()
     // A second Save while the folders are being asked about waits its turn.
     if (!view_ || checking_)
         return;
-    checking_ = true;
     unanswered_.clear();
+    // The folders the checks would ask about, all of them at once.
+    std::vector<std::string> asked;
+    EditorState trial = state_;
+    CheckSave(trial, { c_.state.EditMode, c_.projects, editedRow_, [&asked](const std::string& path) {
+                          asked.push_back(path);
+                          return true;
+                      } });
+    if (asked.empty())
+        return finishSave(asked, {});
+    checking_ = true;
     const unsigned opening = opening_;
-    auto outcome = CheckSave(state_, { c_.state.EditMode, c_.projects, editedRow_, [this](const std::string& path) {
-                                          return checkFolder(path);
+    CheckFolders(c_.loop, asked, kFolderPatience, [this, opening, asked](FolderAnswers answers) {
+        checking_ = false;
+        if (view_ && opening == opening_)
+            finishSave(asked, answers);
+    });
+}
+
+void ProjectEditor::finishSave(const std::vector<std::string>& asked, const FolderAnswers& answers)
+{
+    const auto answerFor = [&](const std::string& path) -> std::optional<bool> {
+        for (std::size_t i = 0; i < asked.size(); ++i)
+            if (asked[i] == path)
+                return answers[i];
+        return false;
+    };
+    auto outcome = CheckSave(state_, { c_.state.EditMode, c_.projects, editedRow_, [&](const std::string& path) {
+                                          const std::optional<bool> exists = answerFor(path);
+                                          if (!exists)
+                                              unanswered_ = path;
+                                          return exists.value_or(false);
                                       } });
-    checking_ = false;
-    if (!view_ || opening != opening_)
-        return;
     view_->showState(state_);
 
     if (auto* refusal = std::get_if<SaveRefusal>(&outcome)) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "app/FolderCheck.h"
 #include "base/TextFile.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/EventLoop.h"
 #include "platform/FolderPicker.h"
 #include "platform/Tray.h"
 #include "projects/EditorRules.h"
@@ -42,7 +44,7 @@ public:
         Tray& tray;
         std::string projectFile;
         ActivityLog& log;
-        std::function<void()> yield = {}; // turns the event loop while a folder is asked about
+        EventLoop& loop; // where the folders' answers come back
         ProjectState* projectState = nullptr; // follows renames; notes each save
     };
 
@@ -65,13 +67,14 @@ public:
     void BrowseSource() { Browse(EditorField::Source); }
     void BrowseDestination() { Browse(EditorField::Destination); }
     // Checks, stores and closes; or tells the user why not and stays open.
+    // The folders are asked about beside the window: it ends later.
     void Save();
+    bool checking() const { return checking_; }
 
 private:
     void Browse(EditorField field);
     void Store(ProjectRecord record);
-    // Asked off the window's thread; a folder that does not answer is noted.
-    bool checkFolder(const std::string& path);
+    void finishSave(const std::vector<std::string>& asked, const FolderAnswers& answers);
     std::string unreadable(const std::string& path) const;
 
     Context c_;

@@ -34,6 +34,13 @@ void RemoteControl::show()
     app_.trayCommands().showCommand();
 }
 
+std::vector<std::string> RemoteControl::running() const
+{
+    if (const auto name = app_.scheduler().runningProject())
+        return { *name };
+    return {};
+}
+
 std::vector<TaskStatus> RemoteControl::status() const
 {
     std::vector<TaskStatus> rows;

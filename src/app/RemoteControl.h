@@ -19,6 +19,7 @@ public:
     ControlReply startSchedule() override;
     void show() override;
     std::vector<TaskStatus> status() const override;
+    std::vector<std::string> running() const override;
 
 private:
     App& app_;

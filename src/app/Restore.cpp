@@ -1,5 +1,7 @@
 #include "app/Restore.h"
 
+#include <memory>
+
 #include "base/BackgroundJob.h"
 #include "base/DateTime.h"
 #include "base/TextFile.h"
@@ -285,9 +287,11 @@ RestoreOutcome Restorer::restore(std::vector<Item> items)
     RestoreOutcome outcome;
     std::vector<Item> chosen;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        if (newer[i]
-            && !dialogs_.ask("The file " + items[i].to + " is newer than the copy in the backup.\r\nReplace it?",
-                             kAppTitle)) {
+        const auto replace = std::make_shared<bool>(false);
+        if (newer[i])
+            dialogs_.ask("The file " + items[i].to + " is newer than the copy in the backup.\r\nReplace it?",
+                         kAppTitle, [replace](bool yes) { *replace = yes; });
+        if (newer[i] && !*replace) {
             ++outcome.declined;
             continue;
         }

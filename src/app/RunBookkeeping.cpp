@@ -28,10 +28,11 @@ void SyncDestination(const std::string& destination)
 }
 } // namespace
 
-RunBookkeeping::RunBookkeeping(ProjectState& state, ActivityLog& log, const Clock& clock)
+RunBookkeeping::RunBookkeeping(ProjectState& state, ActivityLog& log, const Clock& clock, RunReport& report)
     : state_(state)
     , log_(log)
     , clock_(clock)
+    , report_(report)
     , writeOut_(SyncDestination)
 {
 }
@@ -57,12 +58,13 @@ void RunBookkeeping::beforeSleep()
     lock_.reset();
 }
 
-void RunBookkeeping::runEnded(TaskId row, const std::string& projectName)
+void RunBookkeeping::runEnded(TaskId row, const std::string& projectName, const RunOutcome& outcome)
 {
+    report_.render(row, projectName, outcome);
     lock_.reset();
     running_.clear();
     if (onEnded_)
-        onEnded_(row, projectName);
+        onEnded_(row, projectName, outcome);
 }
 
 } // namespace sentrel

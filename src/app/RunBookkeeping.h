@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/RunReport.h"
 #include "platform/Clock.h"
 #include "platform/PowerEvents.h"
 #include "projects/ProjectState.h"
@@ -13,13 +14,14 @@
 namespace sentrel {
 
 // What the program does around each run: notes its start in the state file,
-// for missed runs; holds off sleep while it copies; tells its end to whoever
-// listens from outside.
+// for missed runs; holds off sleep while it copies; shows its outcome and
+// tells it to whoever listens from outside.
 class RunBookkeeping final : public RunWatcher {
 public:
-    RunBookkeeping(ProjectState& state, ActivityLog& log, const Clock& clock);
+    RunBookkeeping(ProjectState& state, ActivityLog& log, const Clock& clock, RunReport& report);
 
-    void setOnRunEnded(std::function<void(TaskId, const std::string&)> onEnded) { onEnded_ = std::move(onEnded); }
+    using RunEnded = std::function<void(TaskId, const std::string&, const RunOutcome&)>;
+    void setOnRunEnded(RunEnded onEnded) { onEnded_ = std::move(onEnded); }
 
     void setPower(PowerEvents* power) { power_ = power; }
     // The machine is about to sleep: what the run has copied is written out
@@ -28,7 +30,7 @@ public:
     bool holdsSleep() const { return lock_ != nullptr; }
 
     void runStarting(TaskId row, const std::string& projectName) override;
-    void runEnded(TaskId row, const std::string& projectName) override;
+    void runEnded(TaskId row, const std::string& projectName, const RunOutcome& outcome) override;
     // Where a project's copies go, for the write-out before sleep.
     void setDestinationOf(std::function<std::string(const std::string&)> destinationOf)
     {
@@ -42,7 +44,8 @@ private:
     ProjectState& state_;
     ActivityLog& log_;
     const Clock& clock_;
-    std::function<void(TaskId, const std::string&)> onEnded_;
+    RunReport& report_;
+    RunEnded onEnded_;
     std::function<std::string(const std::string&)> destinationOf_;
     std::function<void(const std::string&)> writeOut_;
     PowerEvents* power_ = nullptr;

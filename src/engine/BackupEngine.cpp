@@ -25,6 +25,10 @@ constexpr std::int64_t kProgressIntervalMs = 100;
 // Entries listed before they are copied: enough to keep the workers busy,
 // few enough that a huge folder costs little memory.
 constexpr std::size_t kBatchEntries = 256;
+// A destination unmounted lazily still takes copies, into a file system no
+// one will see again: its root is looked at this often.
+constexpr unsigned kRootCheckFiles = 100;
+constexpr std::int64_t kRootCheckMs = 1000;
 
 // d_type when the file system gives it, else the entry's own mode.
 EntryKind KindOf(int dirFd, const dirent& entry)
@@ -198,9 +202,22 @@ std::string DestinationDirectory(std::string_view sourceDirectory, std::string_v
     return destination;
 }
 
-BackupEngine::BackupEngine(const Clock& clock, const IgnoreList& ignore, std::string decimalSeparator)
-    : clock_(clock)
-    , ignore_(ignore)
+std::string TimesFailureText(const TimesFailure& failure)
+{
+    std::string what = failure.count == 1 ? failure.directory + failure.name
+                                          : std::to_string(failure.count) + " files in " + failure.directory;
+    return "Can not set the time of " + what + ", " + SystemErrorText(failure.error);
+}
+
+bool DiskGone(int error)
+{
+    return error != EROFS && DiskUnusable(error);
+}
+
+BackupEngine::BackupEngine(std::shared_ptr<const Clock> clock, std::shared_ptr<const IgnoreList> ignore,
+                           std::string decimalSeparator)
+    : clock_(std::move(clock))
+    , ignore_(std::move(ignore))
     , decimalSeparator_(std::move(decimalSeparator))
 {
     setCopyThreads(1);
@@ -240,20 +257,28 @@ void BackupEngine::setTempJournal(std::string path)
     tempJournal_ = std::move(path);
 }
 
-int BackupEngine::ApplyFinalTimes()
+std::vector<TimesFailure> BackupEngine::ApplyFinalTimes()
 {
-    int failed = 0;
+    std::vector<TimesFailure> failed;
     for (OwedTimes& owed : owed_) {
         // Each directory opened once, not each path walked again.
         std::size_t open = SIZE_MAX;
         UniqueFd dir;
+        int openError = 0;
         for (const OwedTimes::File& file : owed.files) {
             if (file.directory != open) {
                 open = file.directory;
                 dir.reset(OpenDirectory(owed.directories[open]));
+                openError = dir.get() < 0 ? errno : 0;
             }
-            if (dir.get() < 0 || ::utimensat(dir.get(), file.name.c_str(), file.times, AT_SYMLINK_NOFOLLOW) != 0)
-                ++failed;
+            const int error = dir.get() < 0 ? openError
+                : ::utimensat(dir.get(), file.name.c_str(), file.times, AT_SYMLINK_NOFOLLOW) != 0 ? errno
+                                                                                                   : 0;
+            if (error == 0)
+                continue;
+            if (failed.empty() || failed.back().directory != owed.directories[open])
+                failed.push_back({ owed.directories[open], file.name, 0, error });
+            ++failed.back().count;
         }
     }
     DiscardFinalTimes();
@@ -295,7 +320,7 @@ void BackupEngine::CountFiles(const std::string& directory, std::string_view inc
 
 void BackupEngine::CopyTree(const std::string& sourceDirectory, const std::string& destinationRoot,
                             std::string_view includeSubdir, std::string_view overwriteOption,
-                            const std::string& sourceRoot, BackupProgress& progress)
+                            const std::string& sourceRoot, BackupProgress& progress, int destinationRootFd)
 {
     if (sourceDirectory.empty())
         return;
@@ -305,6 +330,14 @@ void BackupEngine::CopyTree(const std::string& sourceDirectory, const std::strin
     DirChain source(OpenTop(top, sourceError), sourceError);
     DirChain destination(OpenTop(destinationRoot, destinationError), destinationError);
     destinationLost_ = 0;
+    destinationMoved_ = false;
+    sourceLost_ = 0;
+    sourceRootError_ = 0;
+    cutShort_ = false;
+    destinationRootFd_ = destinationRootFd;
+    destinationRootPath_ = destinationRoot;
+    filesSinceRootCheck_ = 0;
+    lastRootCheckMs_ = clock_->tickMs();
     destination_ = {};
     std::string destinationPath = DestinationDirectory(top, sourceRoot, destinationRoot);
     Walk walk { progress,     includeSubdir == "Yes", overwriteOption == "All",  sourceRoot, destinationRoot, source,
@@ -341,6 +374,8 @@ void BackupEngine::CopyTree(const std::string& sourceDirectory, const std::strin
     const std::string root(WithoutTrailingSlash(destinationRoot));
     if (const int lost = destinationLost_.load())
         progress.log("Can not write " + root + ", " + SystemErrorText(lost));
+    else if (const int gone = sourceLost_.load())
+        progress.log("Can not read " + std::string(WithoutTrailingSlash(top)) + ", " + SystemErrorText(gone));
     unsigned refused = 0;
     for (auto& copier : copiers_)
         refused |= copier->takeRefused();
@@ -357,6 +392,39 @@ void BackupEngine::loseDestination(int error)
 {
     int none = 0;
     destinationLost_.compare_exchange_strong(none, error);
+}
+
+void BackupEngine::loseSource(int error)
+{
+    int none = 0;
+    sourceLost_.compare_exchange_strong(none, error);
+}
+
+bool BackupEngine::going(const BackupProgress& progress)
+{
+    if (destinationLost_.load() != 0 || sourceLost_.load() != 0 || destinationMoved_.load())
+        return false;
+    if (progress.running())
+        return true;
+    cutShort_ = true;
+    return false;
+}
+
+void BackupEngine::checkDestinationRoot()
+{
+    const std::int64_t now = clock_->tickMs();
+    std::int64_t last = lastRootCheckMs_.load();
+    if (++filesSinceRootCheck_ < kRootCheckFiles && now - last < kRootCheckMs)
+        return;
+    // One worker looks; the others go on.
+    if (!lastRootCheckMs_.compare_exchange_strong(last, now))
+        return;
+    filesSinceRootCheck_ = 0;
+    struct stat opened {
+    }, current {};
+    if (::fstat(destinationRootFd_, &opened) != 0 || ::stat(destinationRootPath_.c_str(), &current) != 0
+        || opened.st_dev != current.st_dev || opened.st_ino != current.st_ino)
+        destinationMoved_ = true;
 }
 
 void BackupEngine::walkTree(Walk& walk, bool copying)
@@ -380,8 +448,8 @@ void BackupEngine::walkTree(Walk& walk, bool copying)
     enter();
     while (!levels.empty()) {
         Level& level = levels.back();
-        const bool goingOn = copying ? going(walk.progress) : walk.progress.running();
-        if (!walk.descend || level.next == level.subdirectories.size() || !goingOn) {
+        if (!walk.descend || level.next == level.subdirectories.size()
+            || !(copying ? going(walk.progress) : walk.progress.running())) {
             levels.pop_back();
             if (!levels.empty()) {
                 walk.source.pop();
@@ -433,6 +501,11 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<Subdirectory>& subdirectori
     const int listError = errno;
     progress.setTag(walk.path);
     const auto unreadable = [&](int error) {
+        // The root unreadable or the source's disk gone: the run fails.
+        if (walk.path.size() <= walk.sourceRoot.size() + 1)
+            sourceRootError_ = error;
+        else if (DiskGone(error))
+            return loseSource(error);
         progress.log("Can not read " + std::string(WithoutTrailingSlash(walk.path)) + ", " + SystemErrorText(error));
     };
     if (!dir) {
@@ -471,7 +544,7 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<Subdirectory>& subdirectori
             batch_.push_back({ entry->d_name, KindOf(srcFd, *entry), false, false, 0, {} });
         }
         // An edit of the list reaches the run from the next batch on.
-        batchIgnore_ = ignore_.matcher();
+        batchIgnore_ = ignore_->matcher();
         if (destination_.caseInsensitive)
             findCaseTwins(walk, taken);
         try {
@@ -522,12 +595,14 @@ void BackupEngine::copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd
 {
     const char* name = entry.name.c_str();
     FilesDone += 1;
+    if (destinationRootFd_ >= 0)
+        checkDestinationRoot();
     tags_[worker].assign(walk.path).append(name);
     walk.progress.setTag(tags_[worker]);
     refreshProgress(walk.progress);
     WorkerIgnore& ignore = workerIgnore_[worker];
-    if (const std::uint64_t generation = ignore_.generation(); generation != ignore.generation) {
-        ignore.matcher = ignore_.matcher();
+    if (const std::uint64_t generation = ignore_->generation(); generation != ignore.generation) {
+        ignore.matcher = ignore_->matcher();
         ignore.generation = generation;
     }
     if (ignore.matcher->Matches(name))
@@ -569,8 +644,13 @@ void BackupEngine::copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd
         outcome
             = copiers_[worker]->copy(srcFd, name, entry.kind, dstFd, exists, keepReplaced, walk.progress, error, times);
     const int destinationError = dstFd < 0 ? dstError : copiers_[worker]->destinationError();
-    if (outcome == CopyOutcome::Failed && DiskUnusable(destinationError))
+    const int sourceError = dstFd < 0 ? 0 : copiers_[worker]->sourceError();
+    if (outcome == CopyOutcome::Canceled)
+        cutShort_ = true;
+    else if (outcome == CopyOutcome::Failed && DiskUnusable(destinationError))
         loseDestination(destinationError);
+    else if (outcome == CopyOutcome::Failed && DiskGone(sourceError))
+        loseSource(sourceError);
     else if (outcome == CopyOutcome::Failed)
         entry.failure = "Can not create " + walk.destinationPath + name + ", " + error;
     if (times.pending)
@@ -629,7 +709,7 @@ void BackupEngine::owe(unsigned worker, const std::string& directory, const std:
 
 void BackupEngine::refreshProgress(BackupProgress& progress)
 {
-    const std::int64_t now = clock_.tickMs();
+    const std::int64_t now = clock_->tickMs();
     std::int64_t last = LastProgressTick.load();
     // One worker of those that come at the same moment shows it.
     if (now - last <= kProgressIntervalMs || !LastProgressTick.compare_exchange_strong(last, now))

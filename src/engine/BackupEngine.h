@@ -42,11 +42,27 @@ std::string ProgressText(double filesDone, double filesTotal, std::string_view d
 std::string DestinationDirectory(std::string_view sourceDirectory, std::string_view sourceRoot,
                                  std::string_view destinationRoot);
 
+// Copies in one destination directory whose source times could not be set.
+struct TimesFailure {
+    std::string directory;
+    std::string name; // the first of them
+    int count = 0;
+    int error = 0;
+};
+// "Can not set the time of <file>, <reason>", or of "N files in <directory>".
+std::string TimesFailureText(const TimesFailure& failure);
+
+// Errors by which a disk says it is gone, whichever side it is on.
+bool DiskGone(int error);
+
 // Counts and copies one source tree. Paths are native bytes with "/" as
 // the separator; links are copied as links and never followed.
 class BackupEngine final {
 public:
-    BackupEngine(const Clock& clock, const IgnoreList& ignore, std::string decimalSeparator);
+    // Shares the clock and the list with whoever else holds them: a run
+    // given up in a system call may outlive its caller.
+    BackupEngine(std::shared_ptr<const Clock> clock, std::shared_ptr<const IgnoreList> ignore,
+                 std::string decimalSeparator);
     ~BackupEngine();
 
     // Shared by all runs, so runs must not overlap. A run resets the two
@@ -62,13 +78,24 @@ public:
                     BackupProgress& progress);
 
     // A destination that fails as a disk gone or read-only does (see
-    // DiskUnusable) ends the walk at once, with one row for it.
+    // DiskUnusable), or a source whose disk went (DiskGone), ends the walk
+    // at once, with one row for it. Given the destination root's handle,
+    // the walk also ends soon after the root's path stops leading there (a
+    // drive unmounted lazily).
     void CopyTree(const std::string& sourceDirectory, const std::string& destinationRoot,
                   std::string_view includeSubdir, std::string_view overwriteOption, const std::string& sourceRoot,
-                  BackupProgress& progress);
+                  BackupProgress& progress, int destinationRootFd = -1);
 
     // The errno by which the last CopyTree lost its destination, or 0.
     int DestinationLost() const { return destinationLost_.load(); }
+    // Its root's path led elsewhere during the walk.
+    bool DestinationMoved() const { return destinationMoved_.load(); }
+    // The errno by which the source's disk went, or 0.
+    int SourceLost() const { return sourceLost_.load(); }
+    // Why the source root itself could not be opened or listed, or 0.
+    int SourceRootError() const { return sourceRootError_; }
+    // A stop passed over something the walk had still to copy.
+    bool CutShort() const { return cutShort_.load(); }
 
     // Files of a level are copied this many at a time. With more than one,
     // the progress is called from as many threads at once.
@@ -87,8 +114,8 @@ public:
     // Copied files keep a time well before their source's until their data
     // is on the disk (see FileCopier); their source's times wait here, over
     // any number of CopyTree calls. Sets them by path and forgets them;
-    // gives how many could not be set.
-    int ApplyFinalTimes();
+    // gives those that could not be set, by directory.
+    std::vector<TimesFailure> ApplyFinalTimes();
     // Forgets them: the copies stay older than their sources, so that the
     // next run copies them again.
     void DiscardFinalTimes();
@@ -118,7 +145,10 @@ private:
     // The copy holds what the source holds, as far as size and time tell.
     bool sameCopy(const struct stat& copy, const struct stat& source) const;
     void loseDestination(int error);
-    bool going(const BackupProgress& progress) const { return progress.running() && destinationLost_.load() == 0; }
+    void loseSource(int error);
+    // Whether the walk goes on; a stop is noted when there was more to do.
+    bool going(const BackupProgress& progress);
+    void checkDestinationRoot();
     void copyEntry(Walk& walk, Entry& entry, unsigned worker, int srcFd, int dstFd, int dstError);
     void copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd, int dstFd, int dstError);
     void refreshProgress(BackupProgress& progress);
@@ -135,8 +165,8 @@ private:
         std::vector<File> files;
     };
 
-    const Clock& clock_;
-    const IgnoreList& ignore_;
+    std::shared_ptr<const Clock> clock_;
+    std::shared_ptr<const IgnoreList> ignore_;
     std::shared_ptr<const IgnoreMatcher> batchIgnore_; // the list as the batch in hand was listed
     struct WorkerIgnore {
         std::shared_ptr<const IgnoreMatcher> matcher;
@@ -152,6 +182,15 @@ private:
     std::string tempJournal_;
     DestinationTraits destination_;
     std::atomic<int> destinationLost_ = 0;
+    std::atomic<bool> destinationMoved_ = false;
+    std::atomic<int> sourceLost_ = 0;
+    int sourceRootError_ = 0;
+    std::atomic<bool> cutShort_ = false;
+    // Where the root's path should lead, looked at every so many files.
+    int destinationRootFd_ = -1;
+    std::string destinationRootPath_;
+    std::atomic<unsigned> filesSinceRootCheck_ = 0;
+    std::atomic<std::int64_t> lastRootCheckMs_ = 0;
     VersionKeeper* versions_ = nullptr;
 };
 

@@ -4,6 +4,9 @@
 #include "base/FileSystem.h"
 #include "base/TextFile.h"
 #include "base/UniqueFd.h"
+#include "engine/BackupEngine.h"
+#include "engine/IgnoreList.h"
+#include "engine/ProgressRelay.h"
 #include "engine/Versions.h"
 #include "engine/WriteBehind.h"
 
@@ -12,7 +15,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <new>
-#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -22,11 +24,6 @@
 namespace sentrel {
 
 namespace {
-constexpr std::string_view kTargetMissing = "Backup failed: target backup directory or disk not found.";
-constexpr std::string_view kSourceMissing = "Backup failed: source directory not found.";
-constexpr std::string_view kTargetMissingWarning = "Warning: target backup directory or disk not found:";
-constexpr std::string_view kSourceMissingWarning = "Warning: source directory not found:";
-
 constexpr auto kTurnInterval = std::chrono::milliseconds(10);
 constexpr int kCopyNice = 10;
 constexpr auto kAbandonWait = std::chrono::seconds(3);
@@ -34,7 +31,6 @@ constexpr auto kStopPatience = std::chrono::milliseconds(2500);
 // A share that takes longer than this to answer whether a folder is there
 // is taken as not there; a sleeping disk wakes well within it.
 constexpr auto kCheckPatience = std::chrono::seconds(20);
-constexpr auto kNoLimit = std::chrono::milliseconds::max();
 
 // By stat alone: the current directory is the whole process's.
 bool IsDirectory(const std::string& path)
@@ -54,48 +50,6 @@ void MakeDestinationRoot(const std::string& destination, const std::string& sour
         ::chmod(destination.c_str(), mode);
 }
 
-std::string Plural(int count, std::string_view one)
-{
-    return std::to_string(count) + " " + std::string(one) + (count == 1 ? "" : "s");
-}
-
-// Takes the engine's reports to the task row, wherever it is now, and
-// counts the failures it logs.
-class RowProgress final : public BackupProgress {
-public:
-    RowProgress(const BackupRun::Context& c, TaskId row, const std::string& projectName)
-        : c_(c)
-        , row_(row)
-        , projectName_(projectName)
-    {
-    }
-
-    void setTag(std::string_view path) override { c_.tasks.setTag(row_, path); }
-    void setStatus(std::string_view text) override { c_.tasks.setStatus(row_, text); }
-    void log(std::string_view detail) override
-    {
-        ++errors;
-        c_.log.AddLog(projectName_, detail);
-    }
-    void note(std::string_view detail) override { c_.log.AddLog(projectName_, detail); }
-    void yield() override { }
-    bool running() const override { return true; }
-
-    int errors = 0;
-
-private:
-    const BackupRun::Context& c_;
-    TaskId row_;
-    const std::string& projectName_;
-};
-
-// What the copy thread found, read once it is done.
-struct CopyResult {
-    int writeError = 0;
-    bool destinationGone = false;
-    std::string versionsLog; // what pruning the kept versions did
-};
-
 // Whether the path still leads to the directory that was opened: a disk
 // pulled and another put in its place is not where the copies went.
 bool SameDirectory(int fd, const std::string& path)
@@ -105,13 +59,6 @@ bool SameDirectory(int fd, const std::string& path)
     return fd >= 0 && ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &now) == 0 && opened.st_dev == now.st_dev
         && opened.st_ino == now.st_ino;
 }
-
-// What the checks have reached, read also while they hang.
-struct CheckResult {
-    std::string mountPoint; // read once they are done
-    std::atomic<bool> destinationThere = false;
-    std::atomic<bool> sourceThere = false;
-};
 
 std::string DescribeException(std::exception_ptr error)
 {
@@ -125,28 +72,192 @@ std::string DescribeException(std::exception_ptr error)
         return "unknown error";
     }
 }
-} // namespace
 
-// What a run's thread uses. It is shared with that thread, so a copy
-// given up in a system call keeps its engine while a new run gets another.
-struct BackupRun::Worker {
-    Worker(const Clock& clock, const IgnoreList& ignoreList, std::string decimalSeparator)
-        : engine(clock, ignoreList, std::move(decimalSeparator))
+RunOutcome Failed(RunFailure failure, std::string path, std::string reason = {}, bool started = false)
+{
+    RunOutcome outcome;
+    outcome.end = RunEnd::Failed;
+    outcome.failure = failure;
+    outcome.path = std::move(path);
+    outcome.reason = std::move(reason);
+    outcome.started = started;
+    return outcome;
+}
+
+// Takes the relayed reports to the task row, wherever it is now.
+class RowProgress final : public BackupProgress {
+public:
+    RowProgress(TaskList& tasks, ActivityLog& log, TaskId row, const std::string& projectName)
+        : tasks_(tasks)
+        , log_(log)
+        , row_(row)
+        , projectName_(projectName)
     {
     }
+
+    void setTag(std::string_view path) override { tasks_.setTag(row_, path); }
+    void setStatus(std::string_view text) override { tasks_.setStatus(row_, text); }
+    void log(std::string_view detail) override { log_.AddLog(projectName_, detail); }
+    void yield() override { }
+    bool running() const override { return true; }
+
+private:
+    TaskList& tasks_;
+    ActivityLog& log_;
+    TaskId row_;
+    const std::string& projectName_;
+};
+
+constexpr const char* kSourceKey = "Source";
+constexpr const char* kDestinationKey = "Destination";
+} // namespace
+
+// What a run is to do, taken when it starts: the project may change or go
+// while it runs.
+struct BackupRun::Plan {
+    std::string source, destination, includeSubdir, overwriteOption;
+    int keepDays = 0;
+    LocalDateTime start;
+    std::optional<std::string> sourceMount, destinationMount; // as at the last good run
+    std::string journal;
+    unsigned threads = 1;
+    std::shared_ptr<const Clock> clock;
+};
+
+// What the run's thread and the window's thread share. The thread holds it
+// too, so a run given up in a system call keeps all it uses.
+struct BackupRun::Job {
+    Job(std::shared_ptr<const Clock> clock, std::shared_ptr<const IgnoreList> ignoreList, std::string separator)
+        : engine(std::move(clock), std::move(ignoreList), std::move(separator))
+    {
+    }
+
+    RunOutcome execute(const Plan& plan);
+    RunOutcome copy(const Plan& plan, const std::string& sourceMount, const std::string& destinationMount);
+
     BackupEngine engine;
     ProgressRelay relay;
+    std::atomic<bool> copying = false; // past the checks
+    RunOutcome outcome; // the thread's; read once it is done
 };
+
+struct BackupRun::Watch {
+    BackupRun* owner; // none once the run was given up or its owner went
+    TaskId row;
+    std::string projectName;
+    Plan plan;
+    RunDone done;
+    std::shared_ptr<Job> job;
+    std::unique_ptr<BackgroundJob> thread;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    std::optional<std::chrono::steady_clock::time_point> stoppedAt;
+};
+
+RunOutcome BackupRun::Job::execute(const Plan& plan)
+{
+    // A drive that is not mounted leaves its mount folder, or the folder it
+    // lives in, on the disk below: no backup goes there, none comes from there.
+    const std::string destinationMount = MountPointOf(plan.destination);
+    if (plan.destinationMount && destinationMount != *plan.destinationMount)
+        return Failed(RunFailure::TargetMissing, plan.destination);
+    if (!IsDirectory(plan.destination))
+        MakeDestinationRoot(plan.destination, plan.source);
+    if (!IsDirectory(plan.destination))
+        return Failed(RunFailure::TargetMissing, plan.destination);
+    const std::string sourceMount = MountPointOf(plan.source);
+    if ((plan.sourceMount && sourceMount != *plan.sourceMount) || !IsDirectory(plan.source))
+        return Failed(RunFailure::SourceMissing, plan.source);
+    copying = true;
+    relay.note("Start backup");
+    return copy(plan, sourceMount, destinationMount);
+}
+
+RunOutcome BackupRun::Job::copy(const Plan& plan, const std::string& sourceMount, const std::string& destinationMount)
+{
+    RunOutcome canceled;
+    canceled.end = RunEnd::Canceled;
+    canceled.started = true;
+    if (!relay.running())
+        return canceled;
+    // The copy gives way to the window and to the user's other programs;
+    // the threads it starts inherit that.
+    ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), kCopyNice);
+    engine.setCopyThreads(plan.threads);
+    engine.setTempJournal(plan.journal);
+    if (!plan.journal.empty())
+        SweepTempJournal(plan.journal);
+    // Opened before the first copy, so no write-back error of the run
+    // escapes them.
+    const UniqueFd root(::open(plan.destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    WriteBehind writeBehind(plan.destination);
+    std::optional<VersionKeeper> versions;
+    engine.setVersions(plan.keepDays > 0 ? &versions.emplace(plan.destination, plan.start) : nullptr);
+    engine.CountFiles(plan.source, plan.includeSubdir, plan.destination, relay);
+    engine.CopyTree(plan.source, plan.destination, plan.includeSubdir, plan.overwriteOption, plan.source, relay,
+                    root.get());
+    engine.setVersions(nullptr);
+
+    // Written out also after a stop, so that what was copied counts as
+    // copied; copies left with their provisional times are copied again.
+    int writeError = engine.DestinationLost();
+    if (writeError == 0)
+        writeError = writeBehind.finish();
+    const bool moved = writeError == 0 && (engine.DestinationMoved() || !SameDirectory(root.get(), plan.destination));
+    std::vector<TimesFailure> timesFailed;
+    if (writeError != 0 || moved) {
+        engine.DiscardFinalTimes();
+    } else {
+        // The data is on the disk: now the copies may look up to date.
+        timesFailed = engine.ApplyFinalTimes();
+        writeError = writeBehind.finish();
+    }
+    if (writeError != 0)
+        return Failed(RunFailure::TargetUnwritable, plan.destination, SystemErrorText(writeError), true);
+    if (moved)
+        return Failed(RunFailure::TargetMissing, plan.destination, {}, true);
+    if (const int error = engine.SourceRootError())
+        return Failed(error == ENOENT || error == ENOTDIR ? RunFailure::SourceMissing : RunFailure::SourceUnreadable,
+                      plan.source, SystemErrorText(error), true);
+    if (const int lost = engine.SourceLost())
+        return Failed(RunFailure::SourceUnreadable, plan.source, SystemErrorText(lost), true);
+    for (const TimesFailure& failure : timesFailed)
+        relay.log(TimesFailureText(failure));
+    // A stop that came once every file was in hand changes nothing.
+    if (engine.CutShort())
+        return canceled;
+
+    if (plan.keepDays > 0 && relay.running()) {
+        const PruneResult pruned = PruneVersions(plan.destination, plan.clock->now(), plan.keepDays);
+        if (pruned.removed > 0)
+            relay.note(PruneLogText({ pruned.removed, {} }));
+        if (!pruned.error.empty())
+            relay.log(pruned.error);
+    }
+    RunOutcome outcome;
+    outcome.errors = relay.failures();
+    outcome.end = outcome.errors > 0 ? RunEnd::FinishedWithErrors : RunEnd::Finished;
+    outcome.started = true;
+    outcome.sourceMount = sourceMount;
+    outcome.destinationMount = destinationMount;
+    return outcome;
+}
 
 BackupRun::BackupRun(Context context)
     : c_(std::move(context))
-    , worker_(std::make_shared<Worker>(c_.clock, c_.ignoreList, c_.decimalSeparator))
     , stopPatience_(kStopPatience)
     , checkPatience_(kCheckPatience)
 {
 }
 
-BackupRun::~BackupRun() = default;
+BackupRun::~BackupRun()
+{
+    // The loop may tick once more: it finds no owner.
+    if (watch_) {
+        watch_->owner = nullptr;
+        watch_->job->relay.setRunning(false);
+        watch_->thread->giveUp();
+    }
+}
 
 unsigned BackupRun::CopyThreads()
 {
@@ -162,226 +273,130 @@ void BackupRun::setPatience(std::chrono::milliseconds afterStop, std::chrono::mi
     checkPatience_ = forChecks;
 }
 
-bool BackupRun::stopSeen()
+std::optional<std::string> BackupRun::knownMount(const std::string& projectName, const char* folderKey,
+                                                 const std::string& folder) const
 {
-    // Once seen, a Start pressed while the run winds down changes nothing.
-    stopped_ = stopped_ || abandoned_ || !c_.state.ScheduleRunning;
-    return stopped_;
+    // Only for the folder it was seen with: a new one may be anywhere.
+    if (!c_.projectState || c_.projectState->get(projectName, folderKey) != folder)
+        return std::nullopt;
+    return c_.projectState->get(projectName, std::string(folderKey) + "Mount");
 }
 
-bool BackupRun::runBeside(std::function<void(Worker&)> work, BackupProgress& row, std::chrono::milliseconds limit)
+void BackupRun::StartBackupTask(TaskId row, const std::string& projectName, RunDone done)
 {
-    const std::shared_ptr<Worker> worker = worker_;
-    worker->relay.setRunning(!stopSeen());
-    BackgroundJob job([worker, work = std::move(work)] { work(*worker); });
-    job_ = &job;
-    const auto started = std::chrono::steady_clock::now();
-    std::optional<std::chrono::steady_clock::time_point> stoppedAt;
-    const auto turn = [&] {
-        worker->relay.deliverTo(row);
-        if (c_.yield)
-            c_.yield();
-        const auto now = std::chrono::steady_clock::now();
-        if (stopSeen()) {
-            // A stop reaches the engine before its next file.
-            worker->relay.setRunning(false);
-            if (!stoppedAt)
-                stoppedAt = now;
-        }
-        return !(stoppedAt && now - *stoppedAt > stopPatience_)
-            && std::chrono::duration_cast<std::chrono::milliseconds>(now - started) <= limit;
-    };
-    bool done = false;
-    try {
-        done = job.waitTurning(turn, kTurnInterval);
-    } catch (...) {
-        job_ = nullptr;
-        worker->relay.deliverTo(row);
-        throw;
+    auto watch = std::make_shared<Watch>();
+    watch->owner = this;
+    watch->row = row;
+    watch->projectName = projectName;
+    watch->done = std::move(done);
+    Plan& plan = watch->plan;
+    if (const ProjectRecord* project = c_.projects.findByName(projectName)) {
+        plan.source = project->Source;
+        plan.destination = project->Destination;
+        plan.includeSubdir = project->IncludeSubdir;
+        plan.overwriteOption = project->OverwriteOption;
     }
-    job_ = nullptr;
-    if (!done) {
-        // It goes on alone, told to stop; the next run gets an engine of
-        // its own.
-        worker->relay.setRunning(false);
-        worker_ = std::make_shared<Worker>(c_.clock, c_.ignoreList, c_.decimalSeparator);
+    plan.keepDays = c_.options.keepVersions ? c_.options.keepVersionsDays : 0;
+    plan.start = c_.clock->now();
+    plan.sourceMount = knownMount(projectName, kSourceKey, plan.source);
+    plan.destinationMount = knownMount(projectName, kDestinationKey, plan.destination);
+    plan.journal = c_.tempJournal;
+    plan.threads = CopyThreads();
+    plan.clock = c_.clock;
+
+    watch->job = std::make_shared<Job>(c_.clock, c_.ignoreList, c_.decimalSeparator);
+    watch->job->relay.setRunning(!stopRequested());
+    watch->thread = std::make_unique<BackgroundJob>([job = watch->job, plan] {
+        try {
+            job->outcome = job->execute(plan);
+        } catch (...) {
+            // Whatever broke, the row gets an outcome and the next one runs.
+            job->engine.abandon();
+            job->outcome = Failed(RunFailure::Broken, {}, DescribeException(std::current_exception()),
+                                  job->copying.load());
+        }
+    });
+    watch_ = watch;
+    c_.loop.every(kTurnInterval, [watch] { return watch->owner && watch->owner->tick(*watch); });
+}
+
+bool BackupRun::tick(Watch& watch)
+{
+    Job& job = *watch.job;
+    RowProgress row(c_.tasks, c_.log, watch.row, watch.projectName);
+    job.relay.deliverTo(row);
+    const auto now = std::chrono::steady_clock::now();
+    if (stopRequested()) {
+        // A stop reaches the engine before its next file.
+        job.relay.setRunning(false);
+        if (!watch.stoppedAt)
+            watch.stoppedAt = now;
+    }
+    if (watch.thread->waitFor(std::chrono::milliseconds(0))) {
+        job.relay.deliverTo(row);
+        finish(watch, job.outcome);
         return false;
     }
-    worker->relay.deliverTo(row);
+    // It goes on alone, told to stop, and keeps what it uses.
+    if (watch.stoppedAt && now - *watch.stoppedAt > stopPatience_) {
+        job.relay.setRunning(false);
+        watch.thread->giveUp();
+        RunOutcome canceled;
+        canceled.end = RunEnd::Canceled;
+        canceled.started = job.copying;
+        finish(watch, canceled);
+        return false;
+    }
+    if (!job.copying && now - watch.started > checkPatience_) {
+        job.relay.setRunning(false);
+        watch.thread->giveUp();
+        finish(watch, Failed(RunFailure::TargetMissing, watch.plan.destination));
+        return false;
+    }
     return true;
 }
 
-void BackupRun::RunBackupTask(TaskId row, const std::string& projectName)
+void BackupRun::finish(Watch& watch, const RunOutcome& outcome)
 {
-    stopped_ = false;
-    try {
-        run(row, projectName);
-    } catch (...) {
-        // Whatever broke, the row gets an outcome and the next one runs.
-        const std::string cause = DescribeException(std::current_exception());
-        fail(row, projectName, { "Backup failed: " + cause + ".", "Warning: the backup stopped on an error:", cause },
-             true);
-    }
+    // Kept alive through the call: the completion may start the next run.
+    const std::shared_ptr<Watch> keep = watch_;
+    watch_.reset();
+    watch.owner = nullptr;
+    if (outcome.whole())
+        rememberMounts(watch, outcome);
+    if (watch.done)
+        watch.done(outcome);
 }
 
-void BackupRun::run(TaskId row, const std::string& projectName)
+void BackupRun::rememberMounts(const Watch& watch, const RunOutcome& outcome)
 {
-    // Copies: the project table may change while the event loop turns.
-    std::string source, destination, includeSubdir, overwriteOption;
-    if (const ProjectRecord* project = c_.projects.findByName(projectName)) {
-        source = project->Source;
-        destination = project->Destination;
-        includeSubdir = project->IncludeSubdir;
-        overwriteOption = project->OverwriteOption;
-    }
-    RowProgress progress(c_, row, projectName);
-
-    const auto checks = std::make_shared<CheckResult>();
-    const bool answered = runBeside(
-        [checks, source, destination, knownMount = knownMountPoint(projectName, destination)](Worker&) {
-            // A drive that is not mounted leaves its mount folder, or the
-            // folder it lives in, on the disk below: no backup goes there.
-            checks->mountPoint = MountPointOf(destination);
-            if (knownMount && checks->mountPoint != *knownMount)
-                return;
-            if (!IsDirectory(destination))
-                MakeDestinationRoot(destination, source);
-            checks->destinationThere = IsDirectory(destination);
-            if (checks->destinationThere)
-                checks->sourceThere = IsDirectory(source);
-        },
-        progress, checkPatience_);
-    if (!answered && stopped_)
-        return report(row, projectName, Outcome::Canceled, 0);
-    if (!checks->destinationThere)
-        return fail(row, projectName, { std::string(kTargetMissing), std::string(kTargetMissingWarning), destination },
-                    false);
-    const std::string mountPoint = checks->mountPoint;
-    if (!checks->sourceThere)
-        return fail(row, projectName, { std::string(kSourceMissing), std::string(kSourceMissingWarning), source },
-                    false);
-
-    c_.log.AddLog(projectName, "Start backup");
-    const auto result = std::make_shared<CopyResult>();
-    const bool done = runBeside(
-        [result, source, destination, includeSubdir, overwriteOption, journal = c_.tempJournal, threads = CopyThreads(),
-         keepDays = c_.options.keepVersions ? c_.options.keepVersionsDays : 0, start = c_.clock.now(),
-         &clock = c_.clock](Worker& w) {
-            // The copy gives way to the window and to the user's other
-            // programs; the threads it starts inherit that.
-            ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), kCopyNice);
-            BackupEngine& engine = w.engine;
-            engine.setCopyThreads(threads);
-            engine.setTempJournal(journal);
-            if (!journal.empty())
-                SweepTempJournal(journal);
-            engine.FilesTotal = 0;
-            engine.FilesDone = 0;
-            // Opened before the first copy, so no write-back error of the
-            // run escapes them.
-            const UniqueFd root(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            WriteBehind writeBehind(destination);
-            std::optional<VersionKeeper> versions;
-            engine.setVersions(keepDays > 0 ? &versions.emplace(destination, start) : nullptr);
-            engine.CountFiles(source, includeSubdir, destination, w.relay);
-            engine.CopyTree(source, destination, includeSubdir, overwriteOption, source, w.relay);
-            engine.setVersions(nullptr);
-            // Also after a stop, so that what was copied counts as copied;
-            // copies left with their provisional times are copied again.
-            if ((result->writeError = engine.DestinationLost()) != 0
-                || (result->writeError = writeBehind.finish()) != 0) {
-                engine.DiscardFinalTimes();
-            } else if (!SameDirectory(root.get(), destination)) {
-                result->destinationGone = true;
-                engine.DiscardFinalTimes();
-            } else {
-                // The data is on the disk: now the copies may look up to date.
-                engine.ApplyFinalTimes();
-                result->writeError = writeBehind.finish();
-            }
-            if (keepDays > 0 && w.relay.running() && result->writeError == 0 && !result->destinationGone)
-                result->versionsLog = PruneLogText(PruneVersions(destination, clock.now(), keepDays));
-        },
-        progress, kNoLimit);
-
-    if (done && result->destinationGone)
-        return fail(row, projectName, { std::string(kTargetMissing), std::string(kTargetMissingWarning), destination },
-                    true);
-    if (done && result->writeError != 0) {
-        const std::string reason = SystemErrorText(result->writeError);
-        return fail(row, projectName,
-                    { "Backup failed: target backup directory or disk can not be written, " + reason + ".",
-                      "Warning: target backup directory or disk can not be written:", destination },
-                    true);
-    }
-    if (done && !result->versionsLog.empty())
-        c_.log.AddLog(projectName, result->versionsLog);
-    const Outcome outcome = stopSeen() || !done ? Outcome::Canceled : Outcome::Finished;
-    if (outcome == Outcome::Finished)
-        rememberMountPoint(projectName, destination, mountPoint);
-    report(row, projectName, outcome, progress.errors);
-}
-
-std::optional<std::string> BackupRun::knownMountPoint(const std::string& projectName,
-                                                      const std::string& destination) const
-{
-    // Only for the destination it was seen with: a new one may be anywhere.
-    if (!c_.projectState || c_.projectState->get(projectName, "Destination") != destination)
-        return std::nullopt;
-    return c_.projectState->get(projectName, "DestinationMount");
-}
-
-void BackupRun::rememberMountPoint(const std::string& projectName, const std::string& destination,
-                                   const std::string& mountPoint)
-{
-    if (!c_.projectState || mountPoint.empty() || knownMountPoint(projectName, destination) == mountPoint)
+    if (!c_.projectState)
         return;
-    c_.projectState->set(projectName, "Destination", destination);
-    c_.projectState->set(projectName, "DestinationMount", mountPoint);
-    SaveProjectState(*c_.projectState, c_.log);
-}
-
-void BackupRun::report(TaskId row, const std::string& projectName, Outcome outcome, int errors)
-{
-    const bool finished = outcome == Outcome::Finished;
-    std::string text = finished ? "Backup finished" : "Backup canceled";
-    if (finished && errors > 0)
-        text += " with " + Plural(errors, "error");
-    c_.tasks.setStatus(row, text + ".");
-    c_.tasks.setCurrentFile(row, "");
-    c_.tasks.setImage(row, finished ? TaskImage::Finished : TaskImage::Failed);
-    c_.log.AddLog(projectName, text);
-    c_.balloons.TrayBalloon(projectName + " - " + text, kAppTitle,
-                            finished && errors > 0 ? BalloonIcon::Warning : BalloonIcon::Information);
-    c_.tasks.setTag(row, kTagFinished);
-    if (c_.options.playSound)
-        c_.sound.playExclamation();
-}
-
-void BackupRun::fail(TaskId row, const std::string& projectName, const Failure& failure, bool started)
-{
-    c_.log.AddLog(projectName, failure.detail);
-    c_.balloons.TrayBalloon(projectName + " - Backup failed\r\n" + failure.warning + "\r\n" + failure.path, kAppTitle,
-                            BalloonIcon::Error);
-    c_.tasks.setStatus(row, failure.detail);
-    c_.tasks.setImage(row, TaskImage::Failed);
-    if (started) {
-        // The row must not look as if it were still copying.
-        c_.tasks.setCurrentFile(row, "");
-        c_.tasks.setTag(row, kTagFinished);
-    }
-    c_.sound.playExclamation();
+    bool changed = false;
+    const auto remember = [&](const char* folderKey, const std::string& folder, const std::string& mount) {
+        if (mount.empty() || knownMount(watch.projectName, folderKey, folder) == mount)
+            return;
+        c_.projectState->set(watch.projectName, folderKey, folder);
+        c_.projectState->set(watch.projectName, std::string(folderKey) + "Mount", mount);
+        changed = true;
+    };
+    remember(kDestinationKey, watch.plan.destination, outcome.destinationMount);
+    remember(kSourceKey, watch.plan.source, outcome.sourceMount);
+    if (changed)
+        SaveProjectState(*c_.projectState, c_.log);
 }
 
 void BackupRun::abandon()
 {
-    // For good: the program is ending.
     abandoned_ = true;
-    worker_->relay.setRunning(false);
+    if (!watch_)
+        return;
+    Job& job = *watch_->job;
+    job.relay.setRunning(false);
     // A copy stuck in a system call (a network share gone) must not keep
     // the program from ending; a nameless partial copy ends with it.
-    if (!job_ || job_->waitFor(kAbandonWait))
-        worker_->engine.abandon();
+    if (watch_->thread->waitFor(kAbandonWait))
+        job.engine.abandon();
 }
 
 } // namespace sentrel

@@ -274,6 +274,7 @@ CopyOutcome FileCopier::copy(int srcDirFd, const char* name, EntryKind kind, int
     keepReplaced_ = keepReplaced;
     times.pending = false;
     destinationError_ = 0;
+    sourceError_ = 0;
     sourceFailed_ = false;
     switch (kind) {
     case EntryKind::Regular:
@@ -380,11 +381,13 @@ CopyOutcome FileCopier::copyRegular(int srcDirFd, const char* name, int dstDirFd
     // O_NONBLOCK: should a fifo have taken the file's place, opening it must not hang.
     const UniqueFd in(::openat(srcDirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (in.get() < 0) {
+        sourceError_ = errno;
         error = SystemErrorText(errno);
         return CopyOutcome::Failed;
     }
     struct stat st { };
     if (::fstat(in.get(), &st) != 0) {
+        sourceError_ = errno;
         error = SystemErrorText(errno);
         return CopyOutcome::Failed;
     }
@@ -414,6 +417,13 @@ CopyOutcome FileCopier::copyRegular(int srcDirFd, const char* name, int dstDirFd
     // Fewer blocks than the size needs: there are holes to keep.
     const bool sparse = (long long)st.st_blocks * 512 < (long long)st.st_size;
     int failure = copyData(in.get(), out.get(), st.st_size, sparse, progress);
+    // copy_file_range does not say which side failed: a source that can
+    // no longer be read is the one.
+    char probe;
+    if (failure > 0 && !sourceFailed_ && ::pread(in.get(), &probe, 1, 0) < 0)
+        sourceFailed_ = true;
+    if (failure > 0 && sourceFailed_)
+        sourceError_ = failure;
     if (failure < 0) {
         out.reset();
         abandon();
@@ -558,6 +568,7 @@ CopyOutcome FileCopier::copyLink(int srcDirFd, const char* name, int dstDirFd, s
     struct stat st { };
     char target[PATH_MAX + 1];
     if (::fstatat(srcDirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        sourceError_ = errno;
         error = SystemErrorText(errno);
         return CopyOutcome::Failed;
     }
@@ -567,6 +578,7 @@ CopyOutcome FileCopier::copyLink(int srcDirFd, const char* name, int dstDirFd, s
     }
     const ssize_t length = ::readlinkat(srcDirFd, name, target, sizeof target - 1);
     if (length < 0) {
+        sourceError_ = errno;
         error = SystemErrorText(errno);
         return CopyOutcome::Failed;
     }

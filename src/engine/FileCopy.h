@@ -86,6 +86,8 @@ public:
     // The errno of the last copy's failure when the destination failed it,
     // else 0.
     int destinationError() const { return destinationError_; }
+    // The errno of the last copy's failure when the source failed it, else 0.
+    int sourceError() const { return sourceError_; }
 
     enum Refused : unsigned { kPermissionsRefused = 1, kTimesRefused = 2 };
     // What the destination refused to keep since the last call.
@@ -108,6 +110,7 @@ private:
     CopyOutcome commitAnonymous(int fd, int dstDirFd, const char* name, bool exists, int failure, std::string& error);
 
     int destinationError_ = 0;
+    int sourceError_ = 0;
     bool sourceFailed_ = false; // the failure in hand is the source's
     unsigned refused_ = 0;
     char tempName_[48] = {};

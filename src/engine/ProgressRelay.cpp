@@ -20,6 +20,7 @@ void ProgressRelay::setStatus(std::string_view text)
 
 void ProgressRelay::log(std::string_view detail)
 {
+    ++failures_;
     const std::lock_guard lock(mutex_);
     logs_.emplace_back(false, detail);
 }

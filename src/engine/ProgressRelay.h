@@ -26,6 +26,8 @@ public:
     // The owner's side: what came since the last delivery, log rows first.
     void deliverTo(BackupProgress& owner);
     void setRunning(bool running) { running_.store(running, std::memory_order_relaxed); }
+    // The failures logged so far: the run's error count.
+    int failures() const { return failures_.load(); }
 
 private:
     std::mutex mutex_;
@@ -33,6 +35,7 @@ private:
     bool tagChanged_ = false, statusChanged_ = false;
     std::vector<std::pair<bool, std::string>> logs_; // a note or not, and the row
     std::atomic<bool> running_ { true };
+    std::atomic<int> failures_ { 0 };
 };
 
 } // namespace sentrel

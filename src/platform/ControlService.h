@@ -26,6 +26,8 @@ public:
     virtual ControlReply startSchedule() = 0;
     virtual void show() = 0;
     virtual std::vector<TaskStatus> status() const = 0;
+    // The projects being backed up now.
+    virtual std::vector<std::string> running() const = 0;
 };
 
 } // namespace sentrel

@@ -10,22 +10,6 @@ namespace sentrel {
 namespace {
 constexpr std::string_view kNewDateText = "New date. Re-create today's task.";
 constexpr char kPathSeparator = '/';
-
-// Clears the run flag however the run ends.
-class RunGuard {
-public:
-    explicit RunGuard(bool& flag)
-        : flag_(flag)
-    {
-        flag_ = true;
-    }
-    ~RunGuard() { flag_ = false; }
-    RunGuard(const RunGuard&) = delete;
-    RunGuard& operator=(const RunGuard&) = delete;
-
-private:
-    bool& flag_;
-};
 } // namespace
 
 void Scheduler::TimerMain()
@@ -61,16 +45,20 @@ void Scheduler::TimerMain()
 
 void Scheduler::TimerBackup()
 {
-    // The engine's counters are shared, so a tick that comes while a run
-    // yields to the event loop must not start another one.
+    // One run at a time: a tick that comes during a run starts nothing.
     if (running_ || tasks_.empty())
         return;
-    const RunGuard guard(running_);
+    next_ = 0;
+    bound_ = tasks_.size();
+    startNext();
+}
 
+void Scheduler::startNext()
+{
     // The list may change under every run; positions are checked again each
     // time round and the bound stays the count at the start of the tick.
-    const std::size_t count = tasks_.size();
-    for (std::size_t i = 0; i < count; ++i) {
+    while (!running_ && next_ < bound_) {
+        const std::size_t i = next_++;
         if (i >= tasks_.size() || tasks_.at(i).Tag != kTagNeedStart)
             continue;
         const TaskId id = tasks_.at(i).id;
@@ -80,23 +68,47 @@ void Scheduler::TimerBackup()
             row.Tag = kTagBackingUp;
             row.Image = TaskImage::Running;
         });
+        running_ = id;
+        runningName_ = name;
         if (watcher_)
             watcher_->runStarting(id, name);
         try {
-            runner_.RunBackupTask(id, name);
+            runner_.StartBackupTask(id, name,
+                                    [this, id, name](const RunOutcome& outcome) { runEnded(id, name, outcome); });
         } catch (...) {
-            // A run that breaks must not keep the rows after it from running,
-            // nor leave its row looking busy.
+            // A run that cannot start must not keep the rows after it from
+            // running, nor leave its row looking busy.
+            RunOutcome broken;
+            broken.failure = RunFailure::Broken;
+            broken.reason = "unknown error";
+            running_.reset();
+            runningName_.clear();
             try {
                 tasks_.setStatus(id, "Backup failed: unknown error.");
                 tasks_.setImage(id, TaskImage::Failed);
                 tasks_.setTag(id, kTagFinished);
+                if (watcher_)
+                    watcher_->runEnded(id, name, broken);
             } catch (...) {
             }
         }
-        if (watcher_)
-            watcher_->runEnded(id, name);
     }
+}
+
+void Scheduler::runEnded(TaskId row, const std::string& projectName, const RunOutcome& outcome)
+{
+    running_.reset();
+    runningName_.clear();
+    if (watcher_)
+        watcher_->runEnded(row, projectName, outcome);
+    startNext();
+}
+
+std::optional<std::string> Scheduler::runningProject() const
+{
+    if (!running_)
+        return std::nullopt;
+    return runningName_;
 }
 
 void Scheduler::TimerCurrent()

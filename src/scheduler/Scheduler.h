@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace sentrel {
@@ -20,7 +21,7 @@ class RunWatcher {
 public:
     virtual ~RunWatcher() = default;
     virtual void runStarting(TaskId row, const std::string& projectName) = 0;
-    virtual void runEnded(TaskId row, const std::string& projectName) = 0;
+    virtual void runEnded(TaskId row, const std::string& projectName, const RunOutcome& outcome) = 0;
 };
 
 // The wall clock moved this much further than the monotonic one between two
@@ -49,7 +50,9 @@ public:
     void TimerCurrent();
     void CheckStartup();
 
-    bool runInProgress() const { return running_; }
+    bool runInProgress() const { return running_.has_value(); }
+    // The project being backed up, if any.
+    std::optional<std::string> runningProject() const;
 
     void setWatcher(RunWatcher* watcher) { watcher_ = watcher; }
     // Called from TimerMain after a jump of the wall clock, once the new
@@ -57,6 +60,10 @@ public:
     void setOnWake(std::function<void()> onWake) { onWake_ = std::move(onWake); }
 
 private:
+    // Starts the next queued row of the tick in hand, if any.
+    void startNext();
+    void runEnded(TaskId row, const std::string& projectName, const RunOutcome& outcome);
+
     TaskList& tasks_;
     const ProjectTable& projects_;
     ActivityLog& log_;
@@ -64,7 +71,12 @@ private:
     AppState& state_;
     const Clock& clock_;
     TaskRunner& runner_;
-    bool running_ = false;
+    std::optional<TaskId> running_;
+    std::string runningName_;
+    // The rows a backup tick works through, one run after another: like a
+    // loop over the positions the list had when the tick came.
+    std::size_t next_ = 0;
+    std::size_t bound_ = 0;
     RunWatcher* watcher_ = nullptr;
     std::function<void()> onWake_;
     std::int64_t lastWallSeconds_;

@@ -1,16 +1,21 @@
 #pragma once
 
+#include "scheduler/RunOutcome.h"
 #include "scheduler/TodayTask.h"
 
+#include <functional>
 #include <string>
 
 namespace sentrel {
 
-// Runs one claimed task row to its outcome; returns when the run is over.
+using RunDone = std::function<void(const RunOutcome&)>;
+
+// Runs one claimed task row to its outcome. Starting returns at once;
+// `done` is called on the same thread, once, when the run is over.
 class TaskRunner {
 public:
     virtual ~TaskRunner() = default;
-    virtual void RunBackupTask(TaskId row, const std::string& projectName) = 0;
+    virtual void StartBackupTask(TaskId row, const std::string& projectName, RunDone done) = 0;
 };
 
 } // namespace sentrel

@@ -78,11 +78,14 @@ void UpdateReminder::Run()
             return;
     }
 
-    if (dialogs_.ask("Do you want to visit our website to check if there is a new version released?", kAppTitle))
-        urls_.openUrl(pages_.updatePage);
-    // Written unambiguously: a locale's two-digit year may read back a
-    // century off and make the reminder ask at every start.
-    state_.LastCheckUpdate = FormatDate(today);
+    dialogs_.ask("Do you want to visit our website to check if there is a new version released?", kAppTitle,
+                 [this, today](bool yes) {
+                     if (yes)
+                         urls_.openUrl(pages_.updatePage);
+                     // Written unambiguously: a locale's two-digit year may read back a
+                     // century off and make the reminder ask at every start.
+                     state_.LastCheckUpdate = FormatDate(today);
+                 });
 }
 
 void UpdateReminder::OpenHomePage()

@@ -56,6 +56,7 @@ struct Started : AppFixture {
         s.source = dataDir / "src";
         s.destination = dataDir / "dst";
         app->editor().Save();
+        settle();
         app->editor().Close();
     }
     // A manual project over src and dst.
@@ -212,15 +213,18 @@ TEST(Commands, StopAndStartScheduleAndRemoveSelectedTasks)
 TEST(Commands, StopScheduleCancelsTheRunAndRemoveTaskMayDeleteTheRunningRow)
 {
     Started f;
-    test::WriteFile(f.dataDir / "src/a", "a");
+    for (int i = 0; i < 20; ++i)
+        test::WriteFile(f.dataDir / ("src/f" + std::to_string(i)), "data");
     test::WriteFile(f.dataDir / "src/b", "b");
+    // Each file takes a while: the stop comes before the copy is whole.
+    f.clock.setTickReadDelay(20ms);
     f.addRun("Run");
     f.queue("Run");
     f.onYield = [&] {
         if (f.app->state().ScheduleRunning)
             f.app->commands().SubToolbar(ID_STOPSCHEDULE);
     };
-    f.app->scheduler().TimerBackup();
+    f.runBackups();
     EXPECT_EQ(f.app->tasks().at(0).Status, "Backup canceled.");
     EXPECT_EQ(f.app->tasks().at(0).Image, TaskImage::Failed);
     EXPECT_EQ(f.lastLog().detail, "Backup canceled");
@@ -238,7 +242,7 @@ TEST(Commands, StopScheduleCancelsTheRunAndRemoveTaskMayDeleteTheRunningRow)
             f.app->commands().RemoveTask();
         }
     };
-    f.app->scheduler().TimerBackup();
+    f.runBackups();
     ASSERT_EQ(f.app->tasks().size(), 1u);
     EXPECT_EQ(f.app->tasks().at(0).ProjectName, "Other");
     EXPECT_EQ(f.lastLog().detail, "Backup finished");
@@ -256,6 +260,7 @@ TEST(ProjectEditor, AddAndEditStoreTheRecordMoveTodaysRowsAndSave)
     s.time = "23:59";
     f.clock.set({ 2026, 12, 7, 14, 0, 0 });
     f.app->editor().Save();
+    f.settle();
     EXPECT_TRUE(f.view.closed);
     EXPECT_EQ(f.view.shown.name, "Photos");
     f.app->editor().Close();
@@ -270,6 +275,7 @@ TEST(ProjectEditor, AddAndEditStoreTheRecordMoveTodaysRowsAndSave)
     EXPECT_EQ(f.open("edit").name, "Photos");
     f.app->editor().state().name = "Pictures";
     f.app->editor().Save();
+    f.settle();
     EXPECT_TRUE(f.view.closed);
     f.app->editor().Close();
     EXPECT_EQ(test::Names(f.app->tasks()), (Names { "Pictures" }));
@@ -310,6 +316,7 @@ TEST(Commands, AFailedSaveOfTheProjectListIsToldAndLoggedAndTheNextSaveOrTheExit
     f.select(2);
     f.open("edit").time = "23:30";
     f.app->editor().Save();
+    f.settle();
     f.app->editor().Close();
     EXPECT_TRUE(f.dialogs.shown.empty());
     EXPECT_EQ(f.file(),
@@ -382,7 +389,7 @@ TEST(Commands, AnIgnoreEntryAddedDuringARunAppliesFromTheNextFileMet)
             copiedAtEdit = copied();
         }
     };
-    f.app->scheduler().TimerBackup();
+    f.runBackups();
     ASSERT_TRUE(copiedAtEdit > 0 && copiedAtEdit < kTopFiles) << copiedAtEdit;
     EXPECT_EQ(f.app->tasks().at(0).Status, "Backup finished.");
     // The files in hand at the edit, and those begun while it was made; the
@@ -399,6 +406,7 @@ TEST(ProjectEditor, RefusalsTellTheUserAndEmptyDirectoriesOpenThePicker)
     f.journal.clear();
 
     f.app->editor().Save(); // no source: the message, then the picker, and no save
+    f.settle();
     EXPECT_EQ(f.dialogs.shown.back().text, "Please select the source directory");
     EXPECT_EQ(f.journal.back(), "picker Please select the source directory at ");
     EXPECT_FALSE(f.view.closed);
@@ -406,21 +414,25 @@ TEST(ProjectEditor, RefusalsTellTheUserAndEmptyDirectoriesOpenThePicker)
     // The picker's answer fills the box; a folder that vanished is refused.
     f.picker.answers = { f.dataDir / "src", "/no/such/dir" };
     f.app->editor().BrowseSource();
+    f.settle();
     EXPECT_EQ(f.view.shown.source, f.dataDir / "src");
     f.app->editor().state().destination = "/no/such/";
     f.app->editor().BrowseDestination();
+    f.settle();
     EXPECT_EQ(f.journal.back(), "picker Please select the destination directory at /no/such");
     EXPECT_EQ(f.dialogs.shown.back().text, "Can not read /no/such/dir");
     EXPECT_EQ(f.dialogs.shown.back().title, "Error");
     EXPECT_EQ(f.view.shown.destination, "");
 
     f.app->editor().Save(); // "/no/such/" does not exist
+    f.settle();
     EXPECT_EQ(f.dialogs.shown.back().text, "Can not read /no/such/");
     EXPECT_EQ(f.view.focused, EditorField::Destination);
 
     f.app->editor().state().destination = f.dataDir / "dst";
     f.app->editor().state().name = "DOCS";
     f.app->editor().Save();
+    f.settle();
     EXPECT_EQ(f.view.focused, EditorField::Name);
     EXPECT_FALSE(f.view.closed);
     EXPECT_EQ(f.app->projects().size(), 3u);
@@ -428,6 +440,7 @@ TEST(ProjectEditor, RefusalsTellTheUserAndEmptyDirectoriesOpenThePicker)
     // Cancel changes nothing, and a late answer from the picker is dropped.
     f.app->editor().Close();
     f.app->editor().BrowseSource();
+    f.settle();
     EXPECT_EQ(f.app->projects().size(), 3u);
     EXPECT_FALSE(f.app->state().EditorOpen);
 }
@@ -448,6 +461,7 @@ TEST(ProjectEditor, AShareThatDoesNotAnswerIsToldWhileTheWindowGoesOn)
     const int yieldsBefore = f.yields;
     const auto start = std::chrono::steady_clock::now();
     f.app->editor().Save();
+    f.settle();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
     EXPECT_GT(f.yields - yieldsBefore, 100); // the event loop turned all along
     ASSERT_FALSE(f.dialogs.shown.empty());
@@ -456,6 +470,7 @@ TEST(ProjectEditor, AShareThatDoesNotAnswerIsToldWhileTheWindowGoesOn)
     share.thaw();
 
     f.app->editor().Save();
+    f.settle();
     EXPECT_TRUE(f.view.closed);
 }
 

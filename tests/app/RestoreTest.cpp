@@ -54,9 +54,10 @@ protected:
 
     TempDir dir;
     std::string src = dir / "src", dst = dir / "dst";
-    FakeClock clock;
-    IgnoreList ignoreList;
-    BackupEngine engine { clock, ignoreList, "." };
+    std::shared_ptr<FakeClock> clockOwner = std::make_shared<FakeClock>();
+    std::shared_ptr<IgnoreList> ignoreOwner = std::make_shared<IgnoreList>();
+    FakeClock& clock = *clockOwner;
+    BackupEngine engine { clockOwner, ignoreOwner, "." };
     FakeDialogs dialogs;
     Restorer restorer { dialogs, {} };
     BackupIndex index;

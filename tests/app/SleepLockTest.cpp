@@ -19,6 +19,8 @@ struct Running : test::AppFixture {
         app->bookkeeping().setPower(&power);
         app->bookkeeping().setWriteOut([this](const std::string& destination) { writtenOut.push_back(destination); });
         app->commands().QueueBackup("Docs");
+        // The copy lasts several turns of the event loop.
+        clock.setTickReadDelay(std::chrono::milliseconds(30));
     }
 
     test::FakePower power;
@@ -30,7 +32,7 @@ TEST(SleepLock, ARunHoldsOffSleepUntilItEndsOrTheMachineIsAboutToSleep)
     Running f;
     int heldDuringRun = 0;
     f.onYield = [&] { heldDuringRun = std::max(heldDuringRun, f.power.held); };
-    f.app->scheduler().TimerBackup();
+    f.runBackups();
     EXPECT_EQ(f.app->tasks().at(0).Status, "Backup finished.");
     EXPECT_EQ(heldDuringRun, 1);
     EXPECT_EQ(f.power.reasons, std::vector<std::string> { "Backing up Docs" });
@@ -50,7 +52,7 @@ TEST(SleepLock, ARunHoldsOffSleepUntilItEndsOrTheMachineIsAboutToSleep)
             EXPECT_EQ(f.power.held, 0);
         }
     };
-    f.app->scheduler().TimerBackup();
+    f.runBackups();
     EXPECT_TRUE(slept);
     EXPECT_EQ(f.writtenOut, std::vector<std::string> { f.dataDir / "dst" });
     EXPECT_EQ(f.app->tasks().at(1).Status, "Backup finished.");

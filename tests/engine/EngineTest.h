@@ -1,6 +1,8 @@
 #pragma once
 
 #include "engine/BackupEngine.h"
+
+#include <memory>
 #include "engine/IgnoreList.h"
 #include "support/FakeClock.h"
 #include "support/TempDir.h"
@@ -55,7 +57,7 @@ protected:
         engine.CountFiles(src, include, dst, *this);
         engine.CopyTree(src, dst, include, overwrite, src, *this);
         if (writtenOut)
-            EXPECT_EQ(engine.ApplyFinalTimes(), 0);
+            EXPECT_TRUE(engine.ApplyFinalTimes().empty());
         else
             engine.DiscardFinalTimes();
         return { engine.FilesTotal, engine.FilesDone };
@@ -78,9 +80,11 @@ protected:
 
     TempDir dir;
     std::string src = dir / "src", dst = dir / "dst";
-    FakeClock clock;
-    IgnoreList ignoreList;
-    BackupEngine engine { clock, ignoreList, "." };
+    std::shared_ptr<FakeClock> clockOwner = std::make_shared<FakeClock>();
+    std::shared_ptr<IgnoreList> ignoreOwner = std::make_shared<IgnoreList>();
+    FakeClock& clock = *clockOwner;
+    IgnoreList& ignoreList = *ignoreOwner;
+    BackupEngine engine { clockOwner, ignoreOwner, "." };
     std::mutex reports;
     Names tags, statuses, logs;
     std::function<void()> onYield = [] {};

@@ -109,6 +109,7 @@ struct Scheduled : AppFixture {
         if (!name.empty())
             app->editor().state().name = name;
         app->editor().Save();
+        settle();
         app->editor().Close();
         app->projects().setSelected(row, false);
     }
@@ -127,7 +128,7 @@ TEST(MissedRuns, AfterAPowerOffEachProjectRunsOnceForAllItsMissedTimes)
 
     // Run: the start of each is noted, and nothing is missed any more.
     f.clock.advanceSeconds(1);
-    f.app->scheduler().TimerBackup();
+    f.runBackups();
     EXPECT_EQ(f.app->tasks().rows().back().Status, "Backup finished.");
     EXPECT_NE(f.state().find("Docs|LastRun|2026-12-11 13:00:06\r\n"), std::string::npos);
     EXPECT_NE(f.state().find("Mail|LastRun|2026-12-11 13:00:06\r\n"), std::string::npos);
@@ -176,7 +177,7 @@ TEST(MissedRuns, ASleepOverMidnightRebuildsTheDayFirstAndKeepsTheCatchUp)
     Scheduled f;
     f.start(At(9, 23, 0));
     f.clock.advanceSeconds(1);
-    f.app->scheduler().TimerBackup(); // the catch-up of 9 December 12:00 and 18:00
+    f.runBackups(); // the catch-up of 9 December 12:00 and 18:00
     f.sleepUntil(At(10, 19, 0));
     const Names log = f.missedLog();
     EXPECT_EQ(Names(log.end() - 2, log.end()),

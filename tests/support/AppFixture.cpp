@@ -12,7 +12,7 @@ AppFixture::AppFixture()
 App& AppFixture::restart()
 {
     app.reset();
-    Services services { clock,
+    Services services { clockOwner,
                         settings,
                         autostart,
                         tray,
@@ -21,17 +21,31 @@ App& AppFixture::restart()
                         sound,
                         urls,
                         process,
-                        [this] {
-                            ++yields;
-                            if (onYield)
-                                onYield();
-                        },
+                        loop,
                         ".",
                         WebPages { "https://home.example/", "https://home.example/new" },
                         {} };
     app = std::make_unique<App>(services, MakeAppPaths(dataDir.path()));
     app->setView(&view);
     return *app;
+}
+
+void AppFixture::runBackups()
+{
+    app->scheduler().TimerBackup();
+    turnUntil([this] { return !app->scheduler().runInProgress(); });
+}
+
+bool AppFixture::turnUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    const auto until = std::chrono::steady_clock::now() + limit;
+    loop.runUntil([&] { return done() || std::chrono::steady_clock::now() > until; },
+                  [&] {
+                      ++yields;
+                      if (onYield && !done())
+                          onYield();
+                  });
+    return done();
 }
 
 } // namespace sentrel::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/App.h"
+#include "base/TickLoop.h"
 #include "support/FakeClock.h"
 #include "support/Fakes.h"
 #include "support/TempDir.h"
@@ -17,9 +18,19 @@ struct AppFixture {
     // A fresh App over the same data directory and settings (a new start).
     App& restart();
 
+    // A backup tick, then the event loop turned until the runs it started
+    // are over, calling onYield at every turn.
+    void runBackups();
+    // Turns the event loop until `done` holds, at most `limit`.
+    bool turnUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(60));
+    // Turns it until nothing waits on it: the folder checks answered.
+    void settle() { turnUntil([this] { return loop.idle(); }); }
+
     Journal journal;
     TempDir dataDir;
-    FakeClock clock;
+    std::shared_ptr<FakeClock> clockOwner = std::make_shared<FakeClock>();
+    FakeClock& clock = *clockOwner;
+    TickLoop loop;
     FakeSettings settings { &journal };
     FakeAutostart autostart { &journal };
     FakeTray tray { &journal };
@@ -30,7 +41,7 @@ struct AppFixture {
     FakeProcess process { &journal };
     FakeView view { &journal };
     int yields = 0;
-    std::function<void()> onYield; // runs at every yield of a backup
+    std::function<void()> onYield; // runs at every turn of the event loop
     std::unique_ptr<App> app;
 };
 

@@ -103,24 +103,43 @@ struct ShownMessage {
 class FakeDialogs final : public Dialogs, Noting {
 public:
     using Noting::Noting;
-    bool ask(std::string_view text, std::string_view title) override
+    // Answered at once from `answers`, unless questions are held open.
+    void ask(std::string_view text, std::string_view title, std::function<void(bool)> answered) override
     {
         note("dialogs.ask " + std::string(text));
         shown.push_back({ std::string(text), std::string(title), std::nullopt });
+        if (holdQuestions) {
+            open.push_back(std::move(answered));
+            return;
+        }
         if (whileAsking)
             whileAsking();
         const bool answer = !answers.empty() && answers.front();
         if (!answers.empty())
             answers.pop_front();
-        return answer;
+        if (answered)
+            answered(answer);
     }
     void message(std::string_view text, std::string_view title, MessageIcon icon) override
     {
         shown.push_back({ std::string(text), std::string(title), icon });
     }
+    // Answers the question open longest; false when none is open.
+    bool answerOpen(bool yes)
+    {
+        if (open.empty())
+            return false;
+        auto answered = std::move(open.front());
+        open.pop_front();
+        if (answered)
+            answered(yes);
+        return true;
+    }
 
     std::deque<bool> answers; // next answers to questions; No when empty
     std::function<void()> whileAsking; // runs while a question is open
+    bool holdQuestions = false; // questions stay open until answerOpen
+    std::deque<std::function<void(bool)>> open;
     std::vector<ShownMessage> shown;
 };
 

@@ -187,7 +187,7 @@ TEST(FormMain, ABackupRunsOnWhileTheEditorIsOpen)
         if (w.editor())
             w.editor()->reject();
     });
-    w.app->scheduler().TimerBackup();
+    w.runBackups();
 
     EXPECT_EQ(w.app->tasks().at(0).Status, "Backup finished.");
     ASSERT_NE(w.editor(), nullptr);

@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -18,6 +19,7 @@
 #include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace sentrel {
 namespace {
@@ -95,23 +97,43 @@ void AnswerNextBox(SeenBox& seen, QMessageBox::StandardButton button)
     poll->start(10);
 }
 
-TEST(QtDialogs, ShowTheTextAsPlainTextWithLinesBrokenAndTheirIcon)
+// The event loop turned until the answer came, at most five seconds.
+std::optional<bool> Answer(const std::optional<bool>& answer)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!answer && waited.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    return answer;
+}
+
+TEST(QtDialogs, ShowTheTextAsPlainTextWithLinesBrokenAndTheirIconWithoutWaitingForTheAnswer)
 {
     QtDialogs dialogs;
     SeenBox seen;
+    std::optional<bool> answer;
+    // The question is open and the call is back: nothing waits for the user.
+    dialogs.ask("Do you want to remove the project: <i>Photos</i> &amp; more?", "Confirm",
+                [&](bool yes) { answer = yes; });
+    EXPECT_FALSE(answer);
     AnswerNextBox(seen, QMessageBox::Yes);
-    EXPECT_TRUE(dialogs.ask("Do you want to remove the project: <i>Photos</i> &amp; more?", "Confirm"));
+    EXPECT_EQ(Answer(answer), std::optional<bool>(true));
     EXPECT_EQ(seen.text, "Do you want to remove the project: <i>Photos</i> &amp; more?");
     EXPECT_EQ(seen.format, Qt::PlainText);
     EXPECT_EQ(seen.title, "Confirm");
     EXPECT_EQ(seen.icon, QMessageBox::Question);
 
+    answer.reset();
     AnswerNextBox(seen, QMessageBox::No);
-    EXPECT_FALSE(dialogs.ask("<b>x</b>", "Confirm"));
+    dialogs.ask("<b>x</b>", "Confirm", [&](bool yes) { answer = yes; });
+    EXPECT_EQ(Answer(answer), std::optional<bool>(false));
 
     AnswerNextBox(seen, QMessageBox::Ok);
     dialogs.message("Can not write /data/<b>/Sentrel.prj, Permission denied\r\nsecond line", "Error",
                     MessageIcon::Error);
+    std::optional<bool> closed;
+    QTimer::singleShot(300, [&] { closed = !QApplication::activeModalWidget(); });
+    Answer(closed);
     EXPECT_EQ(seen.text, "Can not write /data/<b>/Sentrel.prj, Permission denied\nsecond line");
     EXPECT_EQ(seen.format, Qt::PlainText);
     EXPECT_EQ(seen.icon, QMessageBox::Critical);

@@ -80,6 +80,14 @@ QStringList DBusControl::Status()
     return lines;
 }
 
+QStringList DBusControl::Running()
+{
+    QStringList names;
+    for (const std::string& name : handler_.running())
+        names << QString::fromStdString(name);
+    return names;
+}
+
 bool ControlServiceRunning()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -108,6 +116,7 @@ ControlCall CallControl(const std::string& method, const std::optional<std::stri
     call.reached = true;
     if (!reply.arguments().isEmpty())
         for (const QString& line : reply.arguments().first().toStringList()) {
+            call.lines.push_back(line.toStdString());
             const QStringList parts = line.split('\t');
             if (parts.size() == 3)
                 call.rows.push_back({ parts[0].toStdString(), parts[1].toStdString(), parts[2].toStdString() });

@@ -31,6 +31,7 @@ public Q_SLOTS:
     Q_SCRIPTABLE void StartSchedule();
     Q_SCRIPTABLE void Show();
     Q_SCRIPTABLE QStringList Status();
+    Q_SCRIPTABLE QStringList Running();
 
 Q_SIGNALS:
     Q_SCRIPTABLE void TaskFinished(const QString& name, const QString& start, const QString& status);
@@ -47,6 +48,7 @@ struct ControlCall {
     std::string error; // D-Bus error name, empty on success
     std::string message;
     std::vector<TaskStatus> rows; // of Status
+    std::vector<std::string> lines; // the reply's list as it came
 };
 
 bool ControlServiceRunning();

@@ -27,11 +27,20 @@ QWidget* QtDialogs::owner() const
     return modal ? modal : owner_;
 }
 
-bool QtDialogs::ask(std::string_view text, std::string_view title)
+// Window-modal and opened, never exec()'d: a box must not turn an event
+// loop of its own under the work that goes on behind it.
+void QtDialogs::ask(std::string_view text, std::string_view title, std::function<void(bool)> answered)
 {
-    QMessageBox box(QMessageBox::Question, Text(title), Text(text), QMessageBox::Yes | QMessageBox::No, owner());
-    ShowPlain(box);
-    return box.exec() == QMessageBox::Yes;
+    auto* box = new QMessageBox(QMessageBox::Question, Text(title), Text(text), QMessageBox::Yes | QMessageBox::No,
+                                owner());
+    ShowPlain(*box);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    QObject::connect(box, &QMessageBox::finished, box, [answered = std::move(answered)](int result) {
+        if (answered)
+            answered(result == QMessageBox::Yes);
+    });
+    box->open();
 }
 
 void QtDialogs::message(std::string_view text, std::string_view title, MessageIcon icon)
@@ -39,9 +48,11 @@ void QtDialogs::message(std::string_view text, std::string_view title, MessageIc
     const QMessageBox::Icon kind = icon == MessageIcon::Error ? QMessageBox::Critical
         : icon == MessageIcon::Warning                        ? QMessageBox::Warning
                                                               : QMessageBox::Information;
-    QMessageBox box(kind, Text(title), Text(text), QMessageBox::Ok, owner());
-    ShowPlain(box);
-    box.exec();
+    auto* box = new QMessageBox(kind, Text(title), Text(text), QMessageBox::Ok, owner());
+    ShowPlain(*box);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->open();
 }
 
 } // namespace sentrel

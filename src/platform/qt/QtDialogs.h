@@ -10,7 +10,7 @@ class QtDialogs final : public Dialogs {
 public:
     void setOwner(QWidget* owner) { owner_ = owner; }
 
-    bool ask(std::string_view text, std::string_view title) override;
+    void ask(std::string_view text, std::string_view title, std::function<void(bool)> answered) override;
     void message(std::string_view text, std::string_view title, MessageIcon icon) override;
 
 private:
