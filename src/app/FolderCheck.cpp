@@ -21,7 +21,8 @@ void CheckFolders(EventLoop& loop, std::vector<std::string> paths, std::chrono::
     auto asked = std::make_shared<std::vector<Asked>>(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         Asked& one = (*asked)[i];
-        one.job = std::make_unique<BackgroundJob>([path = paths[i], exists = one.exists] { *exists = DirExists(path); });
+        one.job
+            = std::make_unique<BackgroundJob>([path = paths[i], exists = one.exists] { *exists = DirExists(path); });
     }
     const auto deadline = std::chrono::steady_clock::now() + limit;
     loop.every(std::chrono::milliseconds(10), [asked, deadline, answered = std::move(answered)] {

@@ -1,7 +1,5 @@
 #include "app/Restore.h"
 
-#include <memory>
-
 #include "base/BackgroundJob.h"
 #include "base/DateTime.h"
 #include "base/TextFile.h"
@@ -12,6 +10,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -289,8 +288,8 @@ RestoreOutcome Restorer::restore(std::vector<Item> items)
     for (std::size_t i = 0; i < items.size(); ++i) {
         const auto replace = std::make_shared<bool>(false);
         if (newer[i])
-            dialogs_.ask("The file " + items[i].to + " is newer than the copy in the backup.\r\nReplace it?",
-                         kAppTitle, [replace](bool yes) { *replace = yes; });
+            dialogs_.ask("The file " + items[i].to + " is newer than the copy in the backup.\r\nReplace it?", kAppTitle,
+                         [replace](bool yes) { *replace = yes; });
         if (newer[i] && !*replace) {
             ++outcome.declined;
             continue;

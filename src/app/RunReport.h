@@ -4,8 +4,8 @@
 #include "scheduler/RunOutcome.h"
 #include "scheduler/TaskList.h"
 #include "shell/ActivityLog.h"
-#include "shell/Balloons.h"
 #include "shell/AppState.h"
+#include "shell/Balloons.h"
 #include "shell/Options.h"
 
 #include <string>

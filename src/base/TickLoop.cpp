@@ -16,9 +16,9 @@ void TickLoop::turn()
     added_.clear();
     if (ticks_.empty())
         return;
-    const auto next = std::min_element(ticks_.begin(), ticks_.end(),
-                                       [](const Tick& a, const Tick& b) { return a.due < b.due; })
-                          ->due;
+    const auto next = std::min_element(ticks_.begin(), ticks_.end(), [](const Tick& a, const Tick& b) {
+                          return a.due < b.due;
+                      })->due;
     std::this_thread::sleep_until(next);
     const auto now = std::chrono::steady_clock::now();
     // By index: a tick may add others, which wait in added_.

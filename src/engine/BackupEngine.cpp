@@ -271,9 +271,9 @@ std::vector<TimesFailure> BackupEngine::ApplyFinalTimes()
                 dir.reset(OpenDirectory(owed.directories[open]));
                 openError = dir.get() < 0 ? errno : 0;
             }
-            const int error = dir.get() < 0 ? openError
+            const int error = dir.get() < 0                                                       ? openError
                 : ::utimensat(dir.get(), file.name.c_str(), file.times, AT_SYMLINK_NOFOLLOW) != 0 ? errno
-                                                                                                   : 0;
+                                                                                                  : 0;
             if (error == 0)
                 continue;
             if (failed.empty() || failed.back().directory != owed.directories[open])
@@ -375,7 +375,8 @@ void BackupEngine::CopyTree(const std::string& sourceDirectory, const std::strin
     if (const int lost = destinationLost_.load())
         progress.log("Can not write " + root + ", " + SystemErrorText(lost));
     else if (const int gone = sourceLost_.load())
-        progress.log("Can not read " + std::string(WithoutTrailingSlash(top)) + ", " + SystemErrorText(gone));
+        progress.log("Can not read " + std::string(WithoutTrailingSlash(sourceDirectory)) + ", "
+                     + SystemErrorText(gone));
     unsigned refused = 0;
     for (auto& copier : copiers_)
         refused |= copier->takeRefused();

@@ -312,8 +312,8 @@ void BackupRun::StartBackupTask(TaskId row, const std::string& projectName, RunD
         } catch (...) {
             // Whatever broke, the row gets an outcome and the next one runs.
             job->engine.abandon();
-            job->outcome = Failed(RunFailure::Broken, {}, DescribeException(std::current_exception()),
-                                  job->copying.load());
+            job->outcome
+                = Failed(RunFailure::Broken, {}, DescribeException(std::current_exception()), job->copying.load());
         }
     });
     watch_ = watch;

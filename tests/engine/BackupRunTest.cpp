@@ -1,6 +1,7 @@
 #include "engine/BackupRun.h"
 
 #include "base/FileSystem.h"
+#include "base/UniqueFd.h"
 #include "support/FuseMount.h"
 #include "support/LoopMount.h"
 #include "support/Rows.h"
@@ -9,6 +10,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -327,8 +329,8 @@ TEST_F(BackupRunTest, ADestinationNowOnAnotherFileSystemThanAtItsLastGoodRunIsNo
     const std::string inside = backup + "/Mail";
     EXPECT_EQ(Run(inside), Finished());
     EXPECT_EQ(ReadFile(dir / "Sentrel.state"),
-              "Mail|Destination|" + inside + "\r\nMail|DestinationMount|" + MountPointOf(backup)
-                  + "\r\nMail|Source|" + source + "\r\nMail|SourceMount|" + MountPointOf(source) + "\r\n");
+              "Mail|Destination|" + inside + "\r\nMail|DestinationMount|" + MountPointOf(backup) + "\r\nMail|Source|"
+                  + source + "\r\nMail|SourceMount|" + MountPointOf(source) + "\r\n");
 
     // As if it had lived on a drive mounted at the backup folder, which is
     // now missing: neither the folder nor anything in it is made.
@@ -409,9 +411,116 @@ TEST_F(BackupRunTest, WithVersionsKeptARunKeepsWhatItReplacesThenPrunesAndSaysHo
         ::chmod(versions.c_str(), 0500);
         const std::string text = Run(backup);
         ::chmod(versions.c_str(), 0700);
-        EXPECT_TRUE(text.starts_with("Backup finished with 1 error.|3|Finished||Start backup|Can not remove "))
-            << text;
+        EXPECT_TRUE(text.starts_with("Backup finished with 1 error.|3|Finished||Start backup|Can not remove ")) << text;
     }
+}
+
+// The source is held to the destination's standard: not mounted, gone in
+// the middle, or not to be listed, the run fails and says so once.
+TEST_F(BackupRunTest, ASourceDriveUnpluggedOrDyingOrUnlistableEndsTheRunFailed)
+{
+    if (const std::string why = LoopMount::Unavailable("ext4"); !why.empty())
+        GTEST_SKIP() << "loop ext4: " << why;
+    source = dir / "usb";
+    LoopMount drive(dir / "usb.img", source);
+    ASSERT_EQ(drive.error(), "");
+    SlowSource(300);
+    clock.setTickReadDelay(0us);
+    EXPECT_EQ(Run(backup), Finished());
+
+    // Unplugged: its empty mount folder is no source, and nothing is touched.
+    ASSERT_TRUE(drive.unplug());
+    const auto before = std::filesystem::last_write_time(backup + "/file0");
+    EXPECT_EQ(Run(backup), Failed("source directory not found", source));
+    EXPECT_EQ(std::filesystem::last_write_time(backup + "/file0"), before);
+    ASSERT_TRUE(drive.plugIn()) << drive.error();
+    std::filesystem::remove_all(backup);
+
+    // Dying once the copy is under way: one row for the source, not one a file.
+    clock.setTickReadDelay(2ms);
+    bool cut = false;
+    onYield = [&] {
+        if (!cut && Copied() >= 20)
+            cut = drive.cutPower();
+    };
+    const std::string text = Run(backup);
+    ASSERT_TRUE(cut);
+    EXPECT_TRUE(text.starts_with("Backup failed: source directory can not be read, Input/output error.|4|Finished||"
+                                 "Start backup|Can not read "
+                                 + source + ", Input/output error|Backup failed: source directory can not be read"))
+        << text;
+    EXPECT_EQ(log.rows().size(), 3u) << text;
+
+    // Not to be listed at all (the dead disk's root): failed, not "finished with 1 error".
+    onYield = [] {};
+    const std::string unlisted = Run(dir / "other");
+    EXPECT_TRUE(unlisted.starts_with("Backup failed: source directory ")) << unlisted;
+}
+
+TEST_F(BackupRunTest, CopiesWhoseTimesCannotBeSetAreCountedAsErrors)
+{
+    SlowSource(100);
+    // The first copy goes before its final time is set.
+    onYield = [&] {
+        if (Exists(backup + "/file0"))
+            ::unlink((backup + "/file0").c_str());
+    };
+    EXPECT_EQ(Run(backup),
+              "Backup finished with 1 error.|3|Finished||Start backup|Can not set the time of " + backup
+                  + "/file0, No such file or directory|Backup finished with 1 error|Mail - Backup finished with 1 "
+                    "error|Sentrel|2");
+}
+
+TEST_F(BackupRunTest, APruneThatPartlyFailsSaysWhatItRemovedAndCountsTheFailure)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a folder kept busy by a bind mount needs root";
+    WriteFile(source + "/file.txt", "one");
+    options.keepVersions = true;
+    options.keepVersionsDays = 10;
+    const std::string versions = backup + "/.sentrel-versions/";
+    for (const char* run : { "2026-04-01 08.00.00", "2026-04-02 08.00.00" }) {
+        MakeDirs(versions + run);
+        WriteFile(versions + run + "/old", "x");
+    }
+    // A mount point inside one of them: even root can not remove it.
+    MakeDirs(versions + "2026-04-02 08.00.00/busy");
+    MakeDirs(dir / "elsewhere");
+    ASSERT_TRUE(RunCommand("mount --bind " + (dir / "elsewhere") + " '" + versions + "2026-04-02 08.00.00/busy'"));
+    clock.set({ 2026, 5, 2, 8, 30, 0 });
+    const std::string text = Run(backup);
+    RunCommand("umount '" + versions + "2026-04-02 08.00.00/busy'");
+    EXPECT_TRUE(text.starts_with("Backup finished with 1 error.|3|Finished||Start backup|")) << text;
+    EXPECT_NE(text.find("|Removed 2 old versions|"), std::string::npos) << text;
+    EXPECT_NE(text.find("Device or resource busy"), std::string::npos) << text;
+    EXPECT_FALSE(Exists(versions + "2026-04-01 08.00.00"));
+}
+
+// A destination unmounted lazily still takes copies into a file system no
+// one sees again: the run notices within a hundred files.
+TEST_F(BackupRunTest, ADestinationUnmountedLazilyStopsTheRunWithinAHundredFiles)
+{
+    if (const std::string why = LoopMount::Unavailable("ext4"); !why.empty())
+        GTEST_SKIP() << "loop ext4: " << why;
+    LoopMount drive(dir / "usb.img", backup);
+    ASSERT_EQ(drive.error(), "");
+    SlowSource(1000, 7, 1ms);
+    // The detached file system stays reachable through a handle of its root.
+    const UniqueFd detached(::open(backup.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const std::string inside = "/proc/self/fd/" + std::to_string(detached.get());
+    std::size_t copiedAtUnmount = 0;
+    onYield = [&] {
+        if (copiedAtUnmount == 0 && Copied() >= 10) {
+            copiedAtUnmount = Copied();
+            RunCommand("umount -l " + backup);
+        }
+    };
+    const std::string text = Run(backup);
+    ASSERT_GT(copiedAtUnmount, 0u);
+    EXPECT_EQ(text, Failed(kNotFound, backup, true)) << text;
+    const auto entries = std::filesystem::directory_iterator(inside);
+    EXPECT_LT(std::size_t(std::distance(begin(entries), end(entries))),
+              copiedAtUnmount + 100 + 10 * BackupRun::CopyThreads());
 }
 
 } // namespace

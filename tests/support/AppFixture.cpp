@@ -12,18 +12,10 @@ AppFixture::AppFixture()
 App& AppFixture::restart()
 {
     app.reset();
-    Services services { clockOwner,
-                        settings,
-                        autostart,
-                        tray,
-                        dialogs,
-                        picker,
-                        sound,
-                        urls,
-                        process,
-                        loop,
-                        ".",
-                        WebPages { "https://home.example/", "https://home.example/new" },
+    Services services { clockOwner, settings, autostart,
+                        tray,       dialogs,  picker,
+                        sound,      urls,     process,
+                        loop,       ".",      WebPages { "https://home.example/", "https://home.example/new" },
                         {} };
     app = std::make_unique<App>(services, MakeAppPaths(dataDir.path()));
     app->setView(&view);

@@ -24,7 +24,10 @@ struct AppFixture {
     // Turns the event loop until `done` holds, at most `limit`.
     bool turnUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(60));
     // Turns it until nothing waits on it: the folder checks answered.
-    void settle() { turnUntil([this] { return loop.idle(); }); }
+    void settle()
+    {
+        turnUntil([this] { return loop.idle(); });
+    }
 
     Journal journal;
     TempDir dataDir;

@@ -44,10 +44,11 @@ struct RunServices {
             report.render(row, projectName, ended);
             outcome = ended;
         });
-        loop.runUntil([&] { return outcome.has_value(); }, [&] {
-            if (!outcome)
-                onYield();
-        });
+        loop.runUntil([&] { return outcome.has_value(); },
+                      [&] {
+                          if (!outcome)
+                              onYield();
+                      });
         return outcome.value_or(RunOutcome {});
     }
 };

@@ -70,6 +70,7 @@ TEST(FormProject, FillingTheControlsAndSavingStoresTheProject)
     e->CheckSub->click();
     e->TextTime->setText("7:5");
     e->CmdSave->click();
+    w.settle();
     QApplication::processEvents();
 
     EXPECT_EQ(w.editor(), nullptr);

@@ -31,8 +31,8 @@ QWidget* QtDialogs::owner() const
 // loop of its own under the work that goes on behind it.
 void QtDialogs::ask(std::string_view text, std::string_view title, std::function<void(bool)> answered)
 {
-    auto* box = new QMessageBox(QMessageBox::Question, Text(title), Text(text), QMessageBox::Yes | QMessageBox::No,
-                                owner());
+    auto* box
+        = new QMessageBox(QMessageBox::Question, Text(title), Text(text), QMessageBox::Yes | QMessageBox::No, owner());
     ShowPlain(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
