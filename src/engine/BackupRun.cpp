@@ -93,7 +93,7 @@ private:
 struct CopyResult {
     int writeError = 0;
     bool destinationGone = false;
-    std::string versionsLog; // what pruning the kept versions did
+    std::vector<std::string> versionsLog; // what pruning the kept versions did
 };
 
 // Whether the path still leads to the directory that was opened: a disk
@@ -300,7 +300,7 @@ void BackupRun::run(TaskId row, const std::string& projectName)
                 result->writeError = writeBehind.finish();
             }
             if (keepDays > 0 && w.relay.running() && result->writeError == 0 && !result->destinationGone)
-                result->versionsLog = PruneLogText(PruneVersions(destination, clock.now(), keepDays));
+                result->versionsLog = PruneLogRows(PruneVersions(destination, clock.now(), keepDays));
         },
         progress, kNoLimit);
 
@@ -314,8 +314,10 @@ void BackupRun::run(TaskId row, const std::string& projectName)
                       "Warning: target backup directory or disk can not be written:", destination },
                     true);
     }
-    if (done && !result->versionsLog.empty())
-        c_.log.AddLog(projectName, result->versionsLog);
+    if (done) {
+        for (const std::string& row : result->versionsLog)
+            c_.log.AddLog(projectName, row);
+    }
     const Outcome outcome = stopSeen() || !done ? Outcome::Canceled : Outcome::Finished;
     if (outcome == Outcome::Finished)
         rememberMountPoint(projectName, destination, mountPoint);
