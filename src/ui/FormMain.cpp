@@ -469,7 +469,7 @@ void FormMain::openRestore(const std::string& projectName)
     if (!project)
         return;
     const Services& s = app_.services();
-    auto* restore = new FormRestore({ s.dialogs, s.picker, s.yield, project->Source, project->Destination }, this);
+    auto* restore = new FormRestore({ s.dialogs, s.picker, eventLoop_, project->Source, project->Destination }, this);
     restore->setWindowTitle(tr("Restore - %1").arg(QString::fromStdString(projectName)));
     restore->setWindowModality(Qt::WindowModal);
     restore->open();

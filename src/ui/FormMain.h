@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/qt/QtEventLoop.h"
 #include "shell/MainWindowView.h"
 
 #include <QTimer>
@@ -107,6 +108,7 @@ private:
     QTimer TimerMain;
     QTimer TimerBackup;
     QTimer TimerCurrent;
+    QtEventLoop eventLoop_; // where the restore window's jobs end
 };
 
 } // namespace sentrel
