@@ -70,21 +70,6 @@ void BackgroundJob::rethrow()
         std::rethrow_exception(error);
 }
 
-bool BackgroundJob::waitTurning(const std::function<bool()>& turn, std::chrono::milliseconds interval)
-{
-    for (;;) {
-        const bool done = !givenUp_ && ready(interval);
-        if (turn && !turn())
-            giveUp();
-        if (done) {
-            rethrow();
-            return true;
-        }
-        if (givenUp_)
-            return false;
-    }
-}
-
 bool BackgroundJob::waitFor(std::chrono::milliseconds limit)
 {
     if (givenUp_ || !ready(limit))

@@ -6,8 +6,8 @@
 
 namespace sentrel {
 
-// Work done on a thread of its own while the thread that started it keeps
-// turning its event loop, so that no slow system call can freeze a window.
+// Work done on a thread of its own while the thread that started it polls
+// it from its event loop, so that no slow system call can freeze a window.
 // A job stuck in the kernel (a hung network share) can be given up: its
 // thread then goes on alone, so the work must own everything it touches.
 class BackgroundJob final {
@@ -19,14 +19,8 @@ public:
     BackgroundJob(const BackgroundJob&) = delete;
     BackgroundJob& operator=(const BackgroundJob&) = delete;
 
-    // Calls `turn` every `interval` until the work is done, and once more
-    // after that, so a turn always sees the work's end. A turn that returns
-    // false gives the work up. True when the work is done.
-    bool waitTurning(const std::function<bool()>& turn, std::chrono::milliseconds interval);
-
-    // Waits for the work without turning, at most `limit`; also from inside
-    // a turn. False when the work goes on. Either wait throws what the work
-    // threw, the first time.
+    // Waits for the work at most `limit`; 0 polls it. False when the work
+    // goes on. Throws what the work threw, the first time.
     bool waitFor(std::chrono::milliseconds limit);
 
     // Stops waiting for the work for good.

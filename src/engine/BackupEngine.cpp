@@ -1,10 +1,12 @@
 #include "engine/BackupEngine.h"
 
 #include "base/CaseFold.h"
+#include "base/DirStream.h"
 #include "base/TextFile.h"
 #include "base/UniqueFd.h"
 #include "base/WorkerPool.h"
 #include "engine/DirChain.h"
+#include "engine/TreeWalk.h"
 #include "engine/IgnoreList.h"
 #include "engine/Versions.h"
 #include "platform/Clock.h"
@@ -67,19 +69,6 @@ int EnsureDirectory(int dstFd, int dstError, const char* name, mode_t sourceMode
     // mkdir's mode passes through the umask; the copy keeps the source's.
     ::fchmodat(dstFd, name, mode, 0);
     return 0;
-}
-
-// A listing of the directory, apart from the handle kept for the walk.
-DIR* ListingOf(int fd)
-{
-    // A duplicate shares the position, which the walk's handle never uses.
-    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (copy < 0)
-        return nullptr;
-    DIR* dir = ::fdopendir(copy);
-    if (!dir)
-        ::close(copy);
-    return dir;
 }
 
 // A path for the log: without the trailing "/" a directory is held with.
@@ -430,58 +419,66 @@ void BackupEngine::checkDestinationRoot()
 
 void BackupEngine::walkTree(Walk& walk, bool copying)
 {
-    // A loop rather than recursion: the depth of a tree is not the stack's.
-    struct Level {
-        std::vector<Subdirectory> subdirectories;
-        std::size_t next = 0;
-        std::size_t pathLength;
-        std::size_t destinationPathLength;
-    };
-    std::vector<Level> levels;
-    const auto enter = [&] {
-        levels.push_back({ {}, 0, walk.path.size(), walk.destinationPath.size() });
-        if (copying)
-            copyLevel(walk, levels.back().subdirectories);
-        else
-            countLevel(walk, levels.back().subdirectories);
+    // The walker keeps the source's chain; the destination's follows it here.
+    class Visitor final : public TreeVisitor {
+    public:
+        Visitor(BackupEngine& engine, Walk& walk, bool copying)
+            : engine_(engine)
+            , walk_(walk)
+            , copying_(copying)
+        {
+        }
+
+        void visit(TreeLevel& level) override
+        {
+            if (level.depth() > 0) {
+                const std::string name(level.name());
+                walk_.destinationCreateError = level.data();
+                walk_.path.append(name).push_back('/');
+                walk_.destinationPath.append(name).push_back('/');
+                if (walk_.destination)
+                    walk_.destination->push(name.c_str());
+            }
+            std::vector<Subdirectory> subdirectories;
+            if (copying_)
+                engine_.copyLevel(walk_, subdirectories);
+            else
+                engine_.countLevel(walk_, subdirectories);
+            if (!walk_.descend)
+                return;
+            for (Subdirectory& subdirectory : subdirectories)
+                level.descend(std::move(subdirectory.name), subdirectory.createError);
+        }
+
+        void left(TreeLevel&, const std::string& name, int) override
+        {
+            if (walk_.destination)
+                walk_.destination->pop();
+            walk_.path.resize(walk_.path.size() - name.size() - 1);
+            walk_.destinationPath.resize(walk_.destinationPath.size() - name.size() - 1);
+        }
+
+        // Asked only when there is a subdirectory still to walk, so a stop
+        // noted here passed something over.
+        bool going() override { return copying_ ? engine_.going(walk_.progress) : walk_.progress.running(); }
+
+    private:
+        BackupEngine& engine_;
+        Walk& walk_;
+        bool copying_;
     };
 
-    enter();
-    while (!levels.empty()) {
-        Level& level = levels.back();
-        if (!walk.descend || level.next == level.subdirectories.size()
-            || !(copying ? going(walk.progress) : walk.progress.running())) {
-            levels.pop_back();
-            if (!levels.empty()) {
-                walk.source.pop();
-                if (walk.destination)
-                    walk.destination->pop();
-                walk.path.resize(levels.back().pathLength);
-                walk.destinationPath.resize(levels.back().destinationPathLength);
-            }
-            continue;
-        }
-        Subdirectory& next = level.subdirectories[level.next++];
-        const std::string name = std::move(next.name);
-        walk.destinationCreateError = next.createError;
-        walk.path.resize(level.pathLength);
-        walk.path.append(name).push_back('/');
-        walk.destinationPath.resize(level.destinationPathLength);
-        walk.destinationPath.append(name).push_back('/');
-        walk.source.push(name.c_str());
-        if (walk.destination)
-            walk.destination->push(name.c_str());
-        enter();
-    }
+    Visitor visitor(*this, walk, copying);
+    WalkTree(walk.source, visitor);
 }
 
 void BackupEngine::countLevel(Walk& walk, std::vector<Subdirectory>& subdirectories)
 {
     const int fd = walk.source.fd();
-    DIR* dir = fd < 0 ? nullptr : ListingOf(fd);
+    DirStream dir = DirStream::Duplicate(fd);
     if (!dir)
         return; // the copy reports it
-    while (const dirent* entry = ::readdir(dir)) {
+    while (const dirent* entry = dir.next()) {
         struct stat st { };
         if (KindOf(fd, *entry) != EntryKind::Directory)
             FilesTotal += 1;
@@ -491,15 +488,13 @@ void BackupEngine::countLevel(Walk& walk, std::vector<Subdirectory>& subdirector
         if (!walk.progress.running())
             break;
     }
-    ::closedir(dir);
 }
 
 void BackupEngine::copyLevel(Walk& walk, std::vector<Subdirectory>& subdirectories)
 {
     BackupProgress& progress = walk.progress;
     const int srcFd = walk.source.fd();
-    DIR* dir = srcFd < 0 ? nullptr : ListingOf(srcFd);
-    const int listError = errno;
+    DirStream dir = DirStream::Duplicate(srcFd);
     progress.setTag(walk.path);
     const auto unreadable = [&](int error) {
         // The root unreadable or the source's disk gone: the run fails.
@@ -510,7 +505,7 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<Subdirectory>& subdirectori
         progress.log("Can not read " + std::string(WithoutTrailingSlash(walk.path)) + ", " + SystemErrorText(error));
     };
     if (!dir) {
-        unreadable(listError);
+        unreadable(dir.error());
         return;
     }
     const int dstFd = walk.destination->fd();
@@ -520,7 +515,6 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<Subdirectory>& subdirectori
         dstError = walk.destinationCreateError;
     if (DiskUnusable(dstError)) {
         loseDestination(dstError);
-        ::closedir(dir);
         return;
     }
     for (auto& copier : copiers_)
@@ -535,8 +529,7 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<Subdirectory>& subdirectori
     for (bool more = true; more && going(progress);) {
         batch_.clear();
         while (batch_.size() < kBatchEntries) {
-            errno = 0;
-            const dirent* entry = ::readdir(dir);
+            const dirent* entry = dir.next();
             if (!entry) {
                 readError = errno;
                 more = false;
@@ -557,7 +550,6 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<Subdirectory>& subdirectori
         } catch (...) {
             // Out of memory, most likely: no temporary file may outlive it.
             abandon();
-            ::closedir(dir);
             throw;
         }
         for (Entry& entry : batch_) {
@@ -569,7 +561,6 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<Subdirectory>& subdirectori
     }
     if (readError != 0)
         unreadable(readError);
-    ::closedir(dir);
 }
 
 void BackupEngine::copyEntry(Walk& walk, Entry& entry, unsigned worker, int srcFd, int dstFd, int dstError)

@@ -228,10 +228,14 @@ RunOutcome BackupRun::Job::copy(const Plan& plan, const std::string& sourceMount
 
     if (plan.keepDays > 0 && relay.running()) {
         const PruneResult pruned = PruneVersions(plan.destination, plan.clock->now(), plan.keepDays);
-        if (pruned.removed > 0)
-            relay.note(PruneLogText({ pruned.removed, {} }));
-        if (!pruned.error.empty())
-            relay.log(pruned.error);
+        // What went is told even when some of it stayed; what stayed counts.
+        const std::vector<std::string> rows = PruneLogRows(pruned);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (!pruned.error.empty() && i + 1 == rows.size())
+                relay.log(rows[i]);
+            else
+                relay.note(rows[i]);
+        }
     }
     RunOutcome outcome;
     outcome.errors = relay.failures();

@@ -1,5 +1,6 @@
 #include "engine/FileCopy.h"
 
+#include "base/DirStream.h"
 #include "base/TextFile.h"
 #include "base/UniqueFd.h"
 #include "engine/BackupEngine.h"
@@ -126,15 +127,11 @@ long TempFileOwner(std::string_view name)
 // that a running process has in hand stays. Whether any such one stays.
 bool SweepStale(int dirFd)
 {
-    const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
-    if (!dir) {
-        if (fd >= 0)
-            ::close(fd);
+    DirStream dir = DirStream::Adopt(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir)
         return true;
-    }
     bool live = false;
-    while (const dirent* entry = ::readdir(dir)) {
+    while (const dirent* entry = dir.next()) {
         const long pid = TempFileOwner(entry->d_name);
         if (pid <= 0)
             continue;
@@ -143,7 +140,6 @@ bool SweepStale(int dirFd)
         else
             live = true;
     }
-    ::closedir(dir);
     return live;
 }
 

@@ -1,7 +1,9 @@
 #include "engine/Versions.h"
 
 #include "base/DateTime.h"
+#include "base/DirStream.h"
 #include "base/TextFile.h"
+#include "engine/TreeWalk.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -36,43 +38,6 @@ bool IsDirectoryEntry(int dirFd, const dirent& entry)
         return entry.d_type == DT_DIR;
     struct stat st { };
     return ::fstatat(dirFd, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Removes `name` of parentFd with all it holds, counting the files. Goes on
-// past failures; gives the first one's errno, or 0.
-int RemoveTree(int parentFd, const char* name, int& files)
-{
-    const int fd = ::openat(parentFd, name, kOpenFlags);
-    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
-    if (!dir) {
-        const int error = errno;
-        if (fd >= 0)
-            ::close(fd);
-        return error;
-    }
-    // Listed before anything is removed: removing while listing may skip entries.
-    std::vector<std::pair<std::string, bool>> entries;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view entryName = entry->d_name;
-        if (entryName != "." && entryName != "..")
-            entries.emplace_back(entry->d_name, IsDirectoryEntry(fd, *entry));
-    }
-    int failure = 0;
-    for (const auto& [entryName, directory] : entries) {
-        int error = 0;
-        if (directory)
-            error = RemoveTree(fd, entryName.c_str(), files);
-        else if (::unlinkat(fd, entryName.c_str(), 0) == 0)
-            ++files;
-        else
-            error = errno;
-        if (failure == 0)
-            failure = error;
-    }
-    ::closedir(dir);
-    if (::unlinkat(parentFd, name, AT_REMOVEDIR) != 0 && failure == 0)
-        failure = errno;
-    return failure;
 }
 
 long long SecondsOf(const LocalDateTime& t)
@@ -243,38 +208,43 @@ PruneResult PruneVersions(const std::string& destinationRoot, const LocalDateTim
     PruneResult result;
     const std::string path
         = destinationRoot + (destinationRoot.ends_with('/') ? "" : "/") + std::string(kVersionsFolder);
-    const int fd = ::open(path.c_str(), kOpenFlags);
-    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    DirStream dir = DirStream::Adopt(::open(path.c_str(), kOpenFlags));
     if (!dir) {
-        if (errno != ENOENT)
-            result.error = "Can not read " + path + ", " + SystemErrorText(errno);
-        if (fd >= 0)
-            ::close(fd);
+        if (dir.error() != ENOENT) {
+            result.failed = 1;
+            result.error = "Can not read " + path + ", " + SystemErrorText(dir.error());
+        }
         return result;
     }
     const long long cutoff = SecondsOf(now) - (long long)days * 86400;
     std::vector<std::string> old;
-    while (const dirent* entry = ::readdir(dir)) {
+    while (const dirent* entry = dir.next()) {
         const std::optional<LocalDateTime> date = ParseVersionFolderName(entry->d_name);
-        if (date && SecondsOf(*date) < cutoff && IsDirectoryEntry(fd, *entry))
+        if (date && SecondsOf(*date) < cutoff && IsDirectoryEntry(dir.fd(), *entry))
             old.emplace_back(entry->d_name);
     }
     for (const std::string& name : old) {
-        const int error = RemoveTree(fd, name.c_str(), result.removed);
-        if (error != 0 && result.error.empty())
-            result.error = "Can not remove " + path + "/" + name + ", " + SystemErrorText(error);
+        const RemoveOutcome removed = RemoveTree(dir.fd(), name);
+        result.removed += removed.files;
+        result.failed += removed.failed;
+        if (removed.failed > 0 && result.error.empty())
+            result.error
+                = "Can not remove " + path + "/" + removed.firstPath + ", " + SystemErrorText(removed.firstError);
     }
-    ::closedir(dir);
     return result;
 }
 
-std::string PruneLogText(const PruneResult& result)
+std::vector<std::string> PruneLogRows(const PruneResult& result)
 {
-    if (!result.error.empty())
-        return result.error;
-    if (result.removed == 0)
-        return {};
-    return "Removed " + std::to_string(result.removed) + " old version" + (result.removed == 1 ? "" : "s");
+    std::vector<std::string> rows;
+    if (result.removed > 0)
+        rows.push_back("Removed " + std::to_string(result.removed) + " old version" + (result.removed == 1 ? "" : "s"));
+    if (!result.error.empty()) {
+        rows.push_back(result.error);
+        if (result.failed > 1)
+            rows.back() += " (and " + std::to_string(result.failed - 1) + " more)";
+    }
+    return rows;
 }
 
 } // namespace sentrel

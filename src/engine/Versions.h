@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sentrel {
 
@@ -64,13 +65,15 @@ private:
 
 struct PruneResult {
     int removed = 0; // files
+    int failed = 0; // entries and folders that could not be removed or read
     std::string error; // the first failure, for the log
 };
 
 // Removes the run folders older than `days` days before `now`, judged by
 // their names.
 PruneResult PruneVersions(const std::string& destinationRoot, const LocalDateTime& now, int days);
-// The log row: "Removed 3 old versions", the failure, or empty when nothing happened.
-std::string PruneLogText(const PruneResult& result);
+// The log rows: "Removed 3 old versions" when something was removed, then
+// the first failure, if any; none when nothing happened.
+std::vector<std::string> PruneLogRows(const PruneResult& result);
 
 } // namespace sentrel

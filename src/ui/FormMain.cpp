@@ -456,8 +456,8 @@ void FormMain::setScheduleTimers(bool on)
 
 void FormMain::openProjectEditor()
 {
-    // Window-modal and not waited for: a backup that yields to the event
-    // loop goes on while the editor is open.
+    // Window-modal and not waited for: a backup goes on while the editor
+    // is open.
     auto* editor = new FormProject(app_.editor(), this);
     editor->setWindowModality(Qt::WindowModal);
     editor->open();
@@ -469,7 +469,7 @@ void FormMain::openRestore(const std::string& projectName)
     if (!project)
         return;
     const Services& s = app_.services();
-    auto* restore = new FormRestore({ s.dialogs, s.picker, {}, project->Source, project->Destination }, this);
+    auto* restore = new FormRestore({ s.dialogs, s.picker, s.loop, project->Source, project->Destination }, this);
     restore->setWindowTitle(tr("Restore - %1").arg(QString::fromStdString(projectName)));
     restore->setWindowModality(Qt::WindowModal);
     restore->open();

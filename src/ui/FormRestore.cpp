@@ -1,6 +1,7 @@
 #include "ui/FormRestore.h"
 
 #include "base/BackgroundJob.h"
+#include "platform/EventLoop.h"
 #include "shell/AppState.h"
 
 #include <QDialogButtonBox>
@@ -116,30 +117,40 @@ void FormRestore::load()
     if (loaded_)
         return;
     loaded_ = true;
-    auto listed = std::make_shared<std::atomic<std::size_t>>(0);
-    auto index = std::make_shared<BackupIndex>();
-    const QPointer<FormRestore> self(this);
-    {
-        // Owns what it touches: given up when the window closes, it ends alone.
-        BackgroundJob job([index, listed, cancel = cancel_, destination = c_.destination] {
-            *index = IndexBackup(destination, listed.get(), cancel.get());
-        });
-        const bool done = job.waitTurning(
-            [&] {
-                if (!self)
-                    return false;
-                LabelStatus->setText(tr("Reading the backup... %1").arg(FileCount(listed->load())));
-                if (c_.yield)
-                    c_.yield();
-                return self && !*cancel_;
-            },
-            kProgressInterval);
-        if (!done || !self)
-            return;
-    }
-    index_ = std::move(*index);
-    fillTree();
-    LabelStatus->setText(index_.files.empty() ? tr("The backup holds no files.") : FileCount(index_.files.size()));
+    listing_ = true;
+    struct Listing {
+        std::atomic<std::size_t> listed = 0;
+        BackupIndex index;
+    };
+    auto listing = std::make_shared<Listing>();
+    // Owns what it touches: given up when the window closes, it ends alone.
+    auto job = std::make_shared<BackgroundJob>([listing, cancel = cancel_, destination = c_.destination] {
+        listing->index = IndexBackup(destination, &listing->listed, cancel.get());
+    });
+    c_.loop.every(kProgressInterval, [self = QPointer<FormRestore>(this), job, listing, cancel = cancel_] {
+        if (!self || *cancel) {
+            job->giveUp();
+            return false;
+        }
+        bool done = false;
+        try {
+            done = job->waitFor(std::chrono::milliseconds(0));
+        } catch (const std::exception& e) {
+            self->listing_ = false;
+            self->LabelStatus->setText(tr("The backup could not be read: %1").arg(e.what()));
+            return false;
+        }
+        if (!done) {
+            self->LabelStatus->setText(tr("Reading the backup... %1").arg(FileCount(listing->listed.load())));
+            return true;
+        }
+        self->listing_ = false;
+        self->index_ = std::move(listing->index);
+        self->fillTree();
+        self->LabelStatus->setText(self->index_.files.empty() ? tr("The backup holds no files.")
+                                                              : FileCount(self->index_.files.size()));
+        return false;
+    });
 }
 
 void FormRestore::fillTree()
@@ -193,24 +204,32 @@ void FormRestore::restoreTo(const std::string& picked)
         return;
     const std::string relative = item->data(0, kRelativeRole).toString().toStdString();
     const std::string target = RestoreTarget(relative, c_.source, picked);
-    std::vector<Restorer::Item> items;
+    std::vector<RestoreItem> items;
     if (item->data(0, kFolderRole).toBool()) {
-        items = Restorer::FolderItems(index_, relative, target);
+        items = RestoreFolderItems(index_, relative, target);
     } else {
         const auto it = index_.files.find(relative);
         const int row = ListCopies->indexOfTopLevelItem(ListCopies->currentItem());
         if (it == index_.files.end() || row < 0 || std::size_t(row) >= it->second.size())
             return;
-        items = Restorer::FileItems(it->second[std::size_t(row)], target);
+        items = RestoreFileItems(it->second[std::size_t(row)], target);
     }
 
-    const QPointer<FormRestore> self(this);
+    if (restore_ && !restore_->finished())
+        return;
     setEnabled(false);
     LabelStatus->setText(tr("Restoring..."));
-    Restorer restorer(c_.dialogs, c_.yield);
-    const RestoreOutcome outcome = restorer.restore(std::move(items));
-    if (!self)
-        return;
+    // The job asks nothing once given up, and it is given up with this window.
+    AskReplace ask
+        = [this](std::string text, std::function<void(bool)> answered) {
+        c_.dialogs.ask(text, kAppTitle, std::move(answered));
+    };
+    restore_ = std::make_unique<RestoreJob>(c_.loop, std::move(items), std::move(ask),
+                                            [this, target](RestoreOutcome outcome) { restored(outcome, target); });
+}
+
+void FormRestore::restored(const RestoreOutcome& outcome, const std::string& target)
+{
     setEnabled(true);
     LabelStatus->setText(tr("Restored %1 to %2").arg(FileCount(unsigned(outcome.restored))).arg(Text(target)));
     if (!outcome.failures.empty()) {

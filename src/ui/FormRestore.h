@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/Restore.h"
+#include "engine/Restore.h"
+#include "platform/Dialogs.h"
 #include "platform/FolderPicker.h"
 
 #include <QDialog>
 
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,7 +27,7 @@ public:
     struct Context {
         Dialogs& dialogs;
         FolderPicker& picker;
-        std::function<void()> yield; // lets the event loop run during long work
+        EventLoop& loop; // where the listing and the restores end
         std::string source;
         std::string destination;
     };
@@ -35,8 +35,11 @@ public:
     FormRestore(Context context, QWidget* parent);
     ~FormRestore() override;
 
-    // Lists the backup off the window's thread, showing how far it got.
+    // Starts listing the backup off the window's thread, showing how far
+    // it got; returns at once.
     void load();
+    // Listing or restoring.
+    bool busy() const { return listing_ || (restore_ && !restore_->finished()); }
 
     QTreeWidget* TreeBackup = nullptr;
     QTreeWidget* ListCopies = nullptr;
@@ -55,10 +58,14 @@ private:
     // To its place in the source when `picked` is empty.
     void restoreTo(const std::string& picked);
 
+    void restored(const RestoreOutcome& outcome, const std::string& target);
+
     Context c_;
     BackupIndex index_;
     std::shared_ptr<std::atomic<bool>> cancel_;
     bool loaded_ = false;
+    bool listing_ = false;
+    std::unique_ptr<RestoreJob> restore_;
 };
 
 } // namespace sentrel

@@ -1,8 +1,10 @@
 #include "engine/Versions.h"
 
 #include "EngineTest.h"
+#include "support/DeepTree.h"
 #include "support/FuseMount.h"
 
+#include <climits>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -176,23 +178,96 @@ TEST_F(VersionsTest, PruningRemovesRunFoldersOlderThanTheDaysByTheirNames)
 
     clock.set({ 2026, 3, 2, 10, 0, 0 });
     // Ten days to the second before now stays.
-    EXPECT_EQ(PruneLogText(PruneVersions(dst, clock.now(), 10)), "Removed 4 old versions");
+    EXPECT_EQ(PruneLogRows(PruneVersions(dst, clock.now(), 10)), Names { "Removed 4 old versions" });
     EXPECT_EQ(Listing(root).size(), 6u + mine.size());
     EXPECT_TRUE(Exists(versions + "2026-02-20 10.00.00/sub/f"));
     for (const std::string& name : mine)
         EXPECT_TRUE(Exists(versions + name)) << name;
 
-    EXPECT_EQ(PruneLogText(PruneVersions(dst, clock.now(), 10)), "");
+    EXPECT_EQ(PruneLogRows(PruneVersions(dst, clock.now(), 10)), Names {});
     clock.advanceSeconds(3 * 86400);
-    EXPECT_EQ(PruneLogText(PruneVersions(dst, clock.now(), 10)), "Removed 1 old version");
-    EXPECT_EQ(PruneLogText(PruneVersions(dir / "nowhere", clock.now(), 10)), "");
+    EXPECT_EQ(PruneLogRows(PruneVersions(dst, clock.now(), 10)), Names { "Removed 1 old version" });
+    EXPECT_EQ(PruneLogRows(PruneVersions(dir / "nowhere", clock.now(), 10)), Names {});
 
     if (::geteuid() != 0) {
         ::chmod((versions + "2026-02-25 00.00.00/sub").c_str(), 0500);
         clock.advanceSeconds(30 * 86400);
-        EXPECT_EQ(PruneLogText(PruneVersions(dst, clock.now(), 10)).rfind("Can not remove " + versions, 0), 0u);
+        const Names rows = PruneLogRows(PruneVersions(dst, clock.now(), 10));
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows.back().rfind("Can not remove " + versions, 0), 0u);
         ::chmod((versions + "2026-02-25 00.00.00/sub").c_str(), 0700);
     }
+}
+
+TEST_F(VersionsTest, PruningRemovesARunFolderDeeperThanAPathCanBe)
+{
+    const std::string versions = dst + "/.sentrel-versions/";
+    MakeDirs(versions + "2026-02-01 10.00.00");
+    WriteFile(versions + "2026-02-01 10.00.00/top.txt", "x");
+    MakeDeepTree(versions + "2026-02-01 10.00.00", 250, "folder-of-twenty-ch", "bottom.txt", "deep");
+    ASSERT_GT(DeepPath(250, "folder-of-twenty-ch", "bottom.txt").size(), std::size_t(PATH_MAX));
+
+    clock.set({ 2026, 3, 2, 10, 0, 0 });
+    const int before = OpenDescriptors();
+    const PruneResult result = PruneVersions(dst, clock.now(), 10);
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(result.failed, 0) << result.error;
+    EXPECT_EQ(PruneLogRows(result), Names { "Removed 2 old versions" });
+    EXPECT_EQ(Listing(versions), Names {});
+}
+
+// Folders not even root may remove, unmarked again at the end.
+class Immutable {
+public:
+    ~Immutable()
+    {
+        for (const std::string& path : paths_)
+            SetImmutable(path, false);
+    }
+    std::string mark(const std::string& path)
+    {
+        std::string why = SetImmutable(path, true);
+        if (why.empty())
+            paths_.push_back(path);
+        return why;
+    }
+
+private:
+    std::vector<std::string> paths_;
+};
+
+TEST_F(VersionsTest, APartialPruneTellsWhatItRemovedAndWhyTheRestStayed)
+{
+    const std::string versions = dst + "/.sentrel-versions/";
+    const std::string stuck = versions + "2026-02-01 10.00.00", clean = versions + "2026-02-02 10.00.00";
+    MakeDirs(stuck + "/sub/kept");
+    MakeDirs(stuck + "/sub/also kept");
+    MakeDirs(stuck + "/other");
+    WriteFile(stuck + "/a", "x");
+    WriteFile(stuck + "/sub/b", "x");
+    WriteFile(stuck + "/other/c", "x");
+    MakeDirs(clean + "/deeper");
+    WriteFile(clean + "/deeper/d", "x");
+    Immutable immutable;
+    for (const char* folder : { "/sub/kept", "/sub/also kept" }) {
+        if (const std::string why = immutable.mark(stuck + folder); !why.empty())
+            GTEST_SKIP() << "a folder can not be made immutable here: " << why;
+    }
+
+    clock.set({ 2026, 3, 2, 10, 0, 0 });
+    const PruneResult result = PruneVersions(dst, clock.now(), 10);
+    EXPECT_EQ(result.removed, 4);
+    // The folders above the kept ones stay for what they hold: no failures of their own.
+    EXPECT_EQ(result.failed, 2);
+    const Names rows = PruneLogRows(result);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], "Removed 4 old versions");
+    EXPECT_TRUE(rows[1] == "Can not remove " + stuck + "/sub/also kept, Operation not permitted (and 1 more)"
+                || rows[1] == "Can not remove " + stuck + "/sub/kept, Operation not permitted (and 1 more)")
+        << rows[1];
+    EXPECT_EQ(Listing(dst + "/.sentrel-versions"),
+              (Names { "2026-02-01 10.00.00", "2026-02-01 10.00.00/sub", "2026-02-01 10.00.00/sub/also kept",
+                       "2026-02-01 10.00.00/sub/kept" }));
 }
 
 } // namespace

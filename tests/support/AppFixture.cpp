@@ -2,7 +2,8 @@
 
 namespace sentrel::test {
 
-AppFixture::AppFixture()
+AppFixture::AppFixture(EventLoop* loop)
+    : eventLoop(loop ? *loop : this->loop)
 {
     // Reminded today: tests that want the question clear it.
     settings.values["LastCheckUpdate"] = "2026-12-07";
@@ -15,7 +16,7 @@ App& AppFixture::restart()
     Services services { clockOwner, settings, autostart,
                         tray,       dialogs,  picker,
                         sound,      urls,     process,
-                        loop,       ".",      WebPages { "https://home.example/", "https://home.example/new" },
+                        eventLoop,  ".",      WebPages { "https://home.example/", "https://home.example/new" },
                         {} };
     app = std::make_unique<App>(services, MakeAppPaths(dataDir.path()));
     app->setView(&view);

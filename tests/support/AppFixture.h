@@ -13,7 +13,8 @@ namespace sentrel::test {
 // An App over fakes and a temporary data directory, with one journal of the
 // calls it makes.
 struct AppFixture {
-    AppFixture();
+    // Over `loop`, else over a loop of ticks that the test turns.
+    explicit AppFixture(EventLoop* loop = nullptr);
 
     // A fresh App over the same data directory and settings (a new start).
     App& restart();
@@ -34,6 +35,7 @@ struct AppFixture {
     std::shared_ptr<FakeClock> clockOwner = std::make_shared<FakeClock>();
     FakeClock& clock = *clockOwner;
     TickLoop loop;
+    EventLoop& eventLoop;
     FakeSettings settings { &journal };
     FakeAutostart autostart { &journal };
     FakeTray tray { &journal };

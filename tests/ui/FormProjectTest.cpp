@@ -4,6 +4,7 @@
 #include "app/CommandIds.h"
 #include "support/AppFixture.h"
 #include "ui/FormMain.h"
+#include "ui/UiLoop.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,6 +30,7 @@ namespace {
 
 struct Window : test::AppFixture {
     Window()
+        : AppFixture(&test::UiLoop())
     {
         test::MakeDirs(dataDir / "src/sub");
         test::MakeDirs(dataDir / "dst");
@@ -40,6 +42,20 @@ struct Window : test::AppFixture {
     // The editor the last command opened, if it is still open.
     FormProject* editor() const { return form->findChild<FormProject*>(); }
     void press(int id) const { form->mainAction(id)->trigger(); }
+    // The folders asked about, through the application's event loop.
+    void settle()
+    {
+        EXPECT_TRUE(test::TurnUntil([this] { return !app->editor().checking(); }));
+    }
+    void runBackups()
+    {
+        app->scheduler().TimerBackup();
+        EXPECT_TRUE(test::TurnUntil([this] {
+            if (onYield)
+                onYield();
+            return !app->scheduler().runInProgress();
+        }));
+    }
 
     std::unique_ptr<FormMain> form;
 };

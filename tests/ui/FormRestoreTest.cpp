@@ -4,6 +4,7 @@
 #include "app/CommandIds.h"
 #include "support/AppFixture.h"
 #include "ui/FormMain.h"
+#include "ui/UiLoop.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +25,7 @@ using test::WriteFile;
 // A backup of src in dst, with one run's kept version of a.txt.
 struct Restoring : test::AppFixture {
     Restoring()
+        : AppFixture(&test::UiLoop())
     {
         test::MakeDirs(dataDir / "src/docs");
         test::MakeDirs(dataDir / "dst/docs");
@@ -45,9 +47,26 @@ struct Restoring : test::AppFixture {
         app->projects().setSelected(0, true);
         form->mainAction(ID_RESTORE)->trigger();
         auto* restore = form->findChild<FormRestore*>();
-        if (restore)
+        if (restore) {
             restore->load();
+            EXPECT_TRUE(restore->busy()) << "listed in the background";
+            settle(restore);
+        }
         return restore;
+    }
+
+    // Waits for the listing or restore in hand, the event loop turning.
+    static void settle(FormRestore* r)
+    {
+        EXPECT_TRUE(QTest::qWaitFor([r] { return !r->busy(); }, 10000));
+    }
+
+    void click(FormRestore* r, QPushButton* button) const
+    {
+        QTest::mouseClick(button, Qt::LeftButton);
+        // Started, not done: the click returns before any file is touched.
+        EXPECT_TRUE(r->busy());
+        settle(r);
     }
 
     QTreeWidgetItem* item(FormRestore* r, const QString& path) const
@@ -90,7 +109,7 @@ TEST(FormRestore, ShowsTheBackupAndRestoresTheChosenCopyToItsPlaceOrAPickedFolde
     r->TreeBackup->setCurrentItem(w.item(r, "docs/a.txt"));
     EXPECT_EQ(w.copies(r), (QStringList { "Backup copy | 7 bytes", "2026-03-02 09:00:00 | 7 bytes" }));
     r->ListCopies->setCurrentItem(r->ListCopies->topLevelItem(1));
-    QTest::mouseClick(r->CmdRestore, Qt::LeftButton);
+    w.click(r, r->CmdRestore);
     EXPECT_EQ(ReadFile(w.dataDir / "src/docs/a.txt"), "earlier");
     EXPECT_EQ(r->LabelStatus->text(), "Restored 1 file to " + QString::fromStdString(w.dataDir / "src/docs/a.txt"));
 
@@ -99,18 +118,18 @@ TEST(FormRestore, ShowsTheBackupAndRestoresTheChosenCopyToItsPlaceOrAPickedFolde
     test::MakeDirs(w.dataDir / "picked");
     r->TreeBackup->setCurrentItem(w.item(r, "docs"));
     EXPECT_TRUE(w.copies(r).isEmpty());
-    QTest::mouseClick(r->CmdRestoreTo, Qt::LeftButton);
+    w.click(r, r->CmdRestoreTo);
     EXPECT_EQ(ReadFile(w.dataDir / "picked/docs/a.txt"), "current");
     EXPECT_EQ(ReadFile(w.dataDir / "picked/docs/b.txt"), "bee");
     EXPECT_TRUE(w.dialogs.shown.empty());
 
     // A newer file at its place is kept unless the user says Yes.
     r->TreeBackup->setCurrentItem(w.item(r, "docs/b.txt"));
-    QTest::mouseClick(r->CmdRestore, Qt::LeftButton);
+    w.click(r, r->CmdRestore);
     ASSERT_EQ(w.dialogs.shown.size(), 1u);
     EXPECT_EQ(ReadFile(w.dataDir / "src/docs/b.txt"), "edited");
     w.dialogs.answers = { true };
-    QTest::mouseClick(r->CmdRestore, Qt::LeftButton);
+    w.click(r, r->CmdRestore);
     EXPECT_EQ(ReadFile(w.dataDir / "src/docs/b.txt"), "bee");
 }
 
