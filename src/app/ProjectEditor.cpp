@@ -71,18 +71,21 @@ void ProjectEditor::Browse(EditorField field)
         title, InitialFolder(source ? state_.source : state_.destination), [this, source, opening](std::string path) {
             if (!view_ || opening != opening_ || path.empty())
                 return;
-            CheckFolders(c_.loop, { path }, kFolderPatience, [this, source, opening, path](FolderAnswers answers) {
-                if (!answers[0].value_or(false)) {
-                    if (!answers[0])
-                        unanswered_ = path;
-                    c_.dialogs.message(unreadable(path), "Error", MessageIcon::Error);
-                    return;
-                }
-                if (!view_ || opening != opening_)
-                    return;
-                (source ? state_.source : state_.destination) = path;
-                view_->showState(state_);
-            });
+            CheckFolders(c_.loop, { path }, kFolderPatience,
+                         [this, alive = alive_, source, opening, path](FolderAnswers answers) {
+                             if (!*alive)
+                                 return;
+                             if (!answers[0].value_or(false)) {
+                                 if (!answers[0])
+                                     unanswered_ = path;
+                                 c_.dialogs.message(unreadable(path), "Error", MessageIcon::Error);
+                                 return;
+                             }
+                             if (!view_ || opening != opening_)
+                                 return;
+                             (source ? state_.source : state_.destination) = path;
+                             view_->showState(state_);
+                         });
         });
 }
 
@@ -111,7 +114,9 @@ void ProjectEditor::Save()
         return finishSave(asked, {});
     checking_ = true;
     const unsigned opening = opening_;
-    CheckFolders(c_.loop, asked, kFolderPatience, [this, opening, asked](FolderAnswers answers) {
+    CheckFolders(c_.loop, asked, kFolderPatience, [this, alive = alive_, opening, asked](FolderAnswers answers) {
+        if (!*alive)
+            return;
         checking_ = false;
         if (view_ && opening == opening_)
             finishSave(asked, answers);

@@ -15,6 +15,7 @@
 #include "shell/AppState.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -52,6 +53,9 @@ public:
         : c_(std::move(context))
     {
     }
+    ~ProjectEditor() { *alive_ = false; }
+    ProjectEditor(const ProjectEditor&) = delete;
+    ProjectEditor& operator=(const ProjectEditor&) = delete;
 
     // The dialog loaded: the controls' first state, by EditMode.
     const EditorState& Open(EditorView& view);
@@ -85,6 +89,8 @@ private:
     unsigned opening_ = 0;
     bool checking_ = false;
     std::string unanswered_;
+    // Whether this editor is still there when a folder's answer comes.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace sentrel

@@ -105,6 +105,7 @@ def main(exe):
         assert code == 4, (code, err)
         assert cli("--backup-now", "Big")[0] == 0
         wait_until(lambda: "\tBacking up" in cli("--status")[1], "the big run")
+        assert [str(name) for name in sentrel.Running()] == ["Big"], sentrel.Running()
         code, _, err = cli("--run", "Big")
         assert code == 5 and "Big" in err, (code, err)
         assert cli("--bogus-1")[0] == 0
