@@ -42,7 +42,7 @@ def main(exe):
     big = os.path.join(root, "big")
     os.makedirs(big)
     with open(os.path.join(big, "big.bin"), "wb") as f:
-        for _ in range(512):  # written out, not sparse: its copy takes a while
+        for _ in range(1536):  # written out, not sparse: its copy takes a while, under the sanitizers too
             f.write(b"\1" * (1 << 20))
     with open(os.path.join(home, "Sentrel.prj"), "w", newline="") as f:
         f.write(f"Docs|Manually|{src}|{dst}|Yes||Old|Manually backup|\r\n")
