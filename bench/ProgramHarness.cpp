@@ -166,7 +166,7 @@ ProgramRun ProgramHarness::backup(const std::string& source, const std::string& 
     const double start = Now(), startCpu = ThreadCpuSeconds();
     app_->scheduler().TimerBackup();
     while (app_->scheduler().runInProgress())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     ProgramRun run;
     run.seconds = Now() - start;
     run.windowCpuSeconds = ThreadCpuSeconds() - startCpu;

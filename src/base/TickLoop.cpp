@@ -1,7 +1,6 @@
 #include "base/TickLoop.h"
 
 #include <algorithm>
-#include <thread>
 
 namespace sentrel {
 
@@ -10,16 +9,38 @@ void TickLoop::every(std::chrono::milliseconds interval, std::function<bool()> t
     added_.push_back({ interval, std::chrono::steady_clock::now() + interval, std::move(tick) });
 }
 
+void TickLoop::post(std::function<void()> fn)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        mail_.push_back(std::move(fn));
+    }
+    posted_.notify_one();
+}
+
+bool TickLoop::idle() const
+{
+    const std::lock_guard lock(mutex_);
+    return ticks_.empty() && added_.empty() && mail_.empty();
+}
+
 void TickLoop::turn()
 {
     ticks_.insert(ticks_.end(), std::make_move_iterator(added_.begin()), std::make_move_iterator(added_.end()));
     added_.clear();
-    if (ticks_.empty())
-        return;
-    const auto next = std::min_element(ticks_.begin(), ticks_.end(), [](const Tick& a, const Tick& b) {
-                          return a.due < b.due;
-                      })->due;
-    std::this_thread::sleep_until(next);
+    std::vector<std::function<void()>> mail;
+    {
+        std::unique_lock lock(mutex_);
+        if (!ticks_.empty() && mail_.empty()) {
+            const auto next = std::min_element(ticks_.begin(), ticks_.end(), [](const Tick& a, const Tick& b) {
+                                  return a.due < b.due;
+                              })->due;
+            posted_.wait_until(lock, next, [this] { return !mail_.empty(); });
+        }
+        mail.swap(mail_);
+    }
+    for (auto& fn : mail)
+        fn();
     const auto now = std::chrono::steady_clock::now();
     // By index: a tick may add others, which wait in added_.
     for (std::size_t i = 0; i < ticks_.size(); ++i) {

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <mutex>
 #include <new>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -127,18 +128,42 @@ struct BackupRun::Plan {
 // What the run's thread and the window's thread share. The thread holds it
 // too, so a run given up in a system call keeps all it uses.
 struct BackupRun::Job {
-    Job(std::shared_ptr<const Clock> clock, std::shared_ptr<const IgnoreList> ignoreList, std::string separator)
-        : engine(std::move(clock), std::move(ignoreList), std::move(separator))
+    explicit Job(std::shared_ptr<BackupEngine> engine)
+        : engineOwner(std::move(engine))
+        , engine(*engineOwner)
     {
     }
 
     RunOutcome execute(const Plan& plan);
     RunOutcome copy(const Plan& plan, const std::string& sourceMount, const std::string& destinationMount);
 
-    BackupEngine engine;
+    std::shared_ptr<BackupEngine> engineOwner;
+    BackupEngine& engine;
     ProgressRelay relay;
     std::atomic<bool> copying = false; // past the checks
     RunOutcome outcome; // the thread's; read once it is done
+};
+
+// Lets the run's thread tell the window's loop that it is done, until the
+// window's side stops listening: a thread given up must not reach a loop
+// that may be gone.
+struct Doorbell {
+    std::mutex mutex;
+    EventLoop* loop = nullptr;
+    std::function<void()> ring;
+
+    void press()
+    {
+        const std::lock_guard lock(mutex);
+        if (loop)
+            loop->post(ring);
+    }
+    void unhook()
+    {
+        const std::lock_guard lock(mutex);
+        loop = nullptr;
+        ring = nullptr;
+    }
 };
 
 struct BackupRun::Watch {
@@ -149,6 +174,7 @@ struct BackupRun::Watch {
     RunDone done;
     std::shared_ptr<Job> job;
     std::unique_ptr<BackgroundJob> thread;
+    std::shared_ptr<Doorbell> doorbell = std::make_shared<Doorbell>();
     std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     std::optional<std::chrono::steady_clock::time_point> stoppedAt;
 };
@@ -184,6 +210,8 @@ RunOutcome BackupRun::Job::copy(const Plan& plan, const std::string& sourceMount
     ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), kCopyNice);
     engine.setCopyThreads(plan.threads);
     engine.setTempJournal(plan.journal);
+    engine.FilesTotal = 0;
+    engine.FilesDone = 0;
     if (!plan.journal.empty())
         SweepTempJournal(plan.journal);
     // Opened before the first copy, so no write-back error of the run
@@ -258,6 +286,7 @@ BackupRun::~BackupRun()
     // The loop may tick once more: it finds no owner.
     if (watch_) {
         watch_->owner = nullptr;
+        watch_->doorbell->unhook();
         watch_->job->relay.setRunning(false);
         watch_->thread->giveUp();
     }
@@ -308,9 +337,19 @@ void BackupRun::StartBackupTask(TaskId row, const std::string& projectName, RunD
     plan.threads = CopyThreads();
     plan.clock = c_.clock;
 
-    watch->job = std::make_shared<Job>(c_.clock, c_.ignoreList, c_.decimalSeparator);
+    // The engine and its copy threads serve run after run, unless a run
+    // given up may still be using them.
+    std::shared_ptr<BackupEngine> engine = std::move(spareEngine_);
+    if (!engine)
+        engine = std::make_shared<BackupEngine>(c_.clock, c_.ignoreList, c_.decimalSeparator);
+    watch->job = std::make_shared<Job>(std::move(engine));
     watch->job->relay.setRunning(!stopRequested());
-    watch->thread = std::make_unique<BackgroundJob>([job = watch->job, plan] {
+    watch->doorbell->loop = &c_.loop;
+    watch->doorbell->ring = [weak = std::weak_ptr<Watch>(watch)] {
+        if (const std::shared_ptr<Watch> watch = weak.lock(); watch && watch->owner)
+            watch->owner->tick(*watch);
+    };
+    watch->thread = std::make_unique<BackgroundJob>([job = watch->job, plan, doorbell = watch->doorbell] {
         try {
             job->outcome = job->execute(plan);
         } catch (...) {
@@ -319,6 +358,7 @@ void BackupRun::StartBackupTask(TaskId row, const std::string& projectName, RunD
             job->outcome
                 = Failed(RunFailure::Broken, {}, DescribeException(std::current_exception()), job->copying.load());
         }
+        doorbell->press();
     });
     watch_ = watch;
     c_.loop.every(kTurnInterval, [watch] { return watch->owner && watch->owner->tick(*watch); });
@@ -338,6 +378,7 @@ bool BackupRun::tick(Watch& watch)
     }
     if (watch.thread->waitFor(std::chrono::milliseconds(0))) {
         job.relay.deliverTo(row);
+        spareEngine_ = job.engineOwner;
         finish(watch, job.outcome);
         return false;
     }
@@ -366,6 +407,7 @@ void BackupRun::finish(Watch& watch, const RunOutcome& outcome)
     const std::shared_ptr<Watch> keep = watch_;
     watch_.reset();
     watch.owner = nullptr;
+    watch.doorbell->unhook();
     if (outcome.whole())
         rememberMounts(watch, outcome);
     if (watch.done)

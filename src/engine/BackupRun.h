@@ -17,6 +17,7 @@
 
 namespace sentrel {
 
+class BackupEngine;
 class IgnoreList;
 
 // The run of one task, from its checks to its outcome, as a job: starting
@@ -73,6 +74,7 @@ private:
 
     Context c_;
     std::shared_ptr<Watch> watch_; // the run in hand
+    std::shared_ptr<BackupEngine> spareEngine_; // the last run's, when it ended on its own
     bool abandoned_ = false;
     std::chrono::milliseconds stopPatience_;
     std::chrono::milliseconds checkPatience_;

@@ -96,6 +96,8 @@ protected:
 
     std::size_t Copied() const
     {
+        if (!Exists(backup))
+            return 0;
         const auto entries = std::filesystem::directory_iterator(backup);
         return std::size_t(std::distance(begin(entries), end(entries)));
     }

@@ -18,4 +18,9 @@ void QtEventLoop::every(std::chrono::milliseconds interval, std::function<bool()
     timer->start();
 }
 
+void QtEventLoop::post(std::function<void()> fn)
+{
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
+}
+
 } // namespace sentrel

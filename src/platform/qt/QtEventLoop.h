@@ -8,6 +8,7 @@ namespace sentrel {
 class QtEventLoop final : public EventLoop {
 public:
     void every(std::chrono::milliseconds interval, std::function<bool()> tick) override;
+    void post(std::function<void()> fn) override;
 };
 
 } // namespace sentrel
