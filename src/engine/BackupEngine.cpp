@@ -6,8 +6,8 @@
 #include "base/UniqueFd.h"
 #include "base/WorkerPool.h"
 #include "engine/DirChain.h"
-#include "engine/TreeWalk.h"
 #include "engine/IgnoreList.h"
+#include "engine/TreeWalk.h"
 #include "engine/Versions.h"
 #include "platform/Clock.h"
 
@@ -400,9 +400,8 @@ bool BackupEngine::going(const BackupProgress& progress)
     return false;
 }
 
-void BackupEngine::checkDestinationRoot()
+void BackupEngine::checkDestinationRoot(std::int64_t now)
 {
-    const std::int64_t now = clock_->tickMs();
     std::int64_t last = lastRootCheckMs_.load();
     if (++filesSinceRootCheck_ < kRootCheckFiles && now - last < kRootCheckMs)
         return;
@@ -587,11 +586,13 @@ void BackupEngine::copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd
 {
     const char* name = entry.name.c_str();
     FilesDone += 1;
+    // One reading of the clock a file serves the progress and the root's check.
+    const std::int64_t now = clock_->tickMs();
     if (destinationRootFd_ >= 0)
-        checkDestinationRoot();
+        checkDestinationRoot(now);
     tags_[worker].assign(walk.path).append(name);
     walk.progress.setTag(tags_[worker]);
-    refreshProgress(walk.progress);
+    refreshProgress(walk.progress, now);
     WorkerIgnore& ignore = workerIgnore_[worker];
     if (const std::uint64_t generation = ignore_->generation(); generation != ignore.generation) {
         ignore.matcher = ignore_->matcher();
@@ -699,9 +700,8 @@ void BackupEngine::owe(unsigned worker, const std::string& directory, const std:
     owed.files.push_back({ owed.directories.size() - 1, name, { times.access, times.modification } });
 }
 
-void BackupEngine::refreshProgress(BackupProgress& progress)
+void BackupEngine::refreshProgress(BackupProgress& progress, std::int64_t now)
 {
-    const std::int64_t now = clock_->tickMs();
     std::int64_t last = LastProgressTick.load();
     // One worker of those that come at the same moment shows it.
     if (now - last <= kProgressIntervalMs || !LastProgressTick.compare_exchange_strong(last, now))

@@ -148,10 +148,10 @@ private:
     void loseSource(int error);
     // Whether the walk goes on; a stop is noted when there was more to do.
     bool going(const BackupProgress& progress);
-    void checkDestinationRoot();
+    void checkDestinationRoot(std::int64_t now);
     void copyEntry(Walk& walk, Entry& entry, unsigned worker, int srcFd, int dstFd, int dstError);
     void copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd, int dstFd, int dstError);
-    void refreshProgress(BackupProgress& progress);
+    void refreshProgress(BackupProgress& progress, std::int64_t now);
     void owe(unsigned worker, const std::string& directory, const std::string& name, const FinalTimes& times);
 
     // The times owed to one worker's copies, in the order copied.

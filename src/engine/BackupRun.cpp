@@ -85,6 +85,14 @@ RunOutcome Failed(RunFailure failure, std::string path, std::string reason = {},
     return outcome;
 }
 
+RunOutcome Canceled(bool started)
+{
+    RunOutcome outcome;
+    outcome.end = RunEnd::Canceled;
+    outcome.started = started;
+    return outcome;
+}
+
 // Takes the relayed reports to the task row, wherever it is now.
 class RowProgress final : public BackupProgress {
 public:
@@ -140,6 +148,7 @@ struct BackupRun::Job {
     std::shared_ptr<BackupEngine> engineOwner;
     BackupEngine& engine;
     ProgressRelay relay;
+    std::atomic<bool> destinationChecked = false; // the source's check in hand
     std::atomic<bool> copying = false; // past the checks
     RunOutcome outcome; // the thread's; read once it is done
 };
@@ -190,6 +199,7 @@ RunOutcome BackupRun::Job::execute(const Plan& plan)
         MakeDestinationRoot(plan.destination, plan.source);
     if (!IsDirectory(plan.destination))
         return Failed(RunFailure::TargetMissing, plan.destination);
+    destinationChecked = true;
     const std::string sourceMount = MountPointOf(plan.source);
     if ((plan.sourceMount && sourceMount != *plan.sourceMount) || !IsDirectory(plan.source))
         return Failed(RunFailure::SourceMissing, plan.source);
@@ -200,11 +210,8 @@ RunOutcome BackupRun::Job::execute(const Plan& plan)
 
 RunOutcome BackupRun::Job::copy(const Plan& plan, const std::string& sourceMount, const std::string& destinationMount)
 {
-    RunOutcome canceled;
-    canceled.end = RunEnd::Canceled;
-    canceled.started = true;
     if (!relay.running())
-        return canceled;
+        return Canceled(true);
     // The copy gives way to the window and to the user's other programs;
     // the threads it starts inherit that.
     ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), kCopyNice);
@@ -252,7 +259,7 @@ RunOutcome BackupRun::Job::copy(const Plan& plan, const std::string& sourceMount
         relay.log(TimesFailureText(failure));
     // A stop that came once every file was in hand changes nothing.
     if (engine.CutShort())
-        return canceled;
+        return Canceled(true);
 
     if (plan.keepDays > 0 && relay.running()) {
         const PruneResult pruned = PruneVersions(plan.destination, plan.clock->now(), plan.keepDays);
@@ -386,16 +393,16 @@ bool BackupRun::tick(Watch& watch)
     if (watch.stoppedAt && now - *watch.stoppedAt > stopPatience_) {
         job.relay.setRunning(false);
         watch.thread->giveUp();
-        RunOutcome canceled;
-        canceled.end = RunEnd::Canceled;
-        canceled.started = job.copying;
-        finish(watch, canceled);
+        finish(watch, Canceled(job.copying));
         return false;
     }
     if (!job.copying && now - watch.started > checkPatience_) {
         job.relay.setRunning(false);
         watch.thread->giveUp();
-        finish(watch, Failed(RunFailure::TargetMissing, watch.plan.destination));
+        // The folder whose check did not answer is the one not found.
+        finish(watch,
+               job.destinationChecked ? Failed(RunFailure::SourceMissing, watch.plan.source)
+                                      : Failed(RunFailure::TargetMissing, watch.plan.destination));
         return false;
     }
     return true;

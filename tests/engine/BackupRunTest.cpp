@@ -322,6 +322,12 @@ TEST_F(BackupRunTest, AShareThatStopsAnsweringEndsTheRunWhileTheWindowTurnsAndTh
     EXPECT_EQ(Run(destination), Failed(kNotFound, destination));
     EXPECT_LT(longestGap, 100ms);
     share.thaw();
+
+    // A source on it, frozen before its check: the source is the one not found.
+    share.freeze();
+    source = share.path();
+    EXPECT_EQ(Run(dir / "local"), Failed("source directory not found", source));
+    share.thaw();
 }
 
 TEST_F(BackupRunTest, ADestinationNowOnAnotherFileSystemThanAtItsLastGoodRunIsNotFilled)
