@@ -4,6 +4,7 @@
 #include "app/DataFileSave.h"
 #include "app/RunBookkeeping.h"
 #include "projects/ProjectListFile.h"
+#include "scheduler/TodayTasks.h"
 
 namespace sentrel {
 
@@ -139,12 +140,7 @@ void Commands::BackupNow()
 
 void Commands::QueueBackup(const std::string& name)
 {
-    TodayTask row;
-    row.ProjectName = name;
-    row.StartTime = NowText(c_.clock);
-    row.Tag = kTagNeedStart;
-    row.Image = TaskImage::None;
-    c_.tasks.appendTask(std::move(row));
+    QueueRunNow(c_.tasks, name, NowText(c_.clock));
     if (view_)
         view_->showTasksTab();
 }

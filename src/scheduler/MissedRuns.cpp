@@ -24,19 +24,12 @@ std::optional<LocalDateTime> Reference(const ProjectState& state, const std::str
     return latest;
 }
 
-bool HasPendingRow(const TaskList& tasks, const std::string& name)
-{
-    return std::any_of(tasks.rows().begin(), tasks.rows().end(), [&](const TodayTask& row) {
-        const bool queued = row.Tag == kTagNeedStart && row.Status.empty();
-        return row.ProjectName == name && (queued || row.Image == TaskImage::Running);
-    });
-}
-
-std::string MinuteText(const LocalDateTime& t)
-{
-    return FormatDateTime(t).substr(0, 16);
-}
 } // namespace
+
+std::string MissedRunText(const LocalDateTime& due)
+{
+    return "Missed backup of " + FormatDateTime(due).substr(0, 16) + " is run now";
+}
 
 std::optional<LocalDateTime> LastDueTime(const ProjectRecord& project, const LocalDateTime& now,
                                          const LocalDateTime& from)
@@ -79,13 +72,8 @@ void QueueMissedRuns(TaskList& tasks, const ProjectTable& projects, const Projec
         const std::optional<LocalDateTime> due = LastDueTime(project, now, *from);
         if (!due || ToLocalSeconds(*due) <= ToLocalSeconds(*from) || HasPendingRow(tasks, project.ProjectName))
             continue;
-        TodayTask row;
-        row.ProjectName = project.ProjectName;
-        row.StartTime = FormatDateTime(now);
-        row.Tag = kTagNeedStart;
-        row.Image = TaskImage::None;
-        tasks.appendTask(std::move(row));
-        log.AddLog(project.ProjectName, "Missed backup of " + MinuteText(*due) + " is run now");
+        QueueRunNow(tasks, project.ProjectName, FormatDateTime(now));
+        log.AddLog(project.ProjectName, MissedRunText(*due));
     }
 }
 

@@ -25,6 +25,9 @@ inline constexpr int kMissedLookBackDays = 62;
 std::optional<LocalDateTime> LastDueTime(const ProjectRecord& project, const LocalDateTime& now,
                                          const LocalDateTime& from);
 
+// "Missed backup of 2026-12-11 12:00 is run now"
+std::string MissedRunText(const LocalDateTime& due);
+
 // Queues one run now for each project whose last due time came after its
 // last run (or its "Since") and which has no row queued or running.
 void QueueMissedRuns(TaskList& tasks, const ProjectTable& projects, const ProjectState& state, ActivityLog& log,

@@ -154,4 +154,22 @@ void RemoveProjectTasks(TaskList& tasks, const ProjectTable& projects)
     tasks.removeIf([&](const TodayTask& row) { return row.ProjectName == name; });
 }
 
+void QueueRunNow(TaskList& tasks, const std::string& name, const std::string& nowText)
+{
+    TodayTask row;
+    row.ProjectName = name;
+    row.StartTime = nowText;
+    row.Tag = kTagNeedStart;
+    row.Image = TaskImage::None;
+    tasks.appendTask(std::move(row));
+}
+
+bool HasPendingRow(const TaskList& tasks, std::string_view name)
+{
+    return std::any_of(tasks.rows().begin(), tasks.rows().end(), [&](const TodayTask& row) {
+        const bool queued = row.Tag == kTagNeedStart && row.Status.empty();
+        return row.ProjectName == name && (queued || row.Image == TaskImage::Running);
+    });
+}
+
 } // namespace sentrel

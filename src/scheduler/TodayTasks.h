@@ -5,6 +5,7 @@
 #include "scheduler/TaskList.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace sentrel {
@@ -22,6 +23,11 @@ void AddProjectTasks(TaskList& tasks, const Clock& clock, std::string_view now, 
 std::optional<int> ParseInterval(std::string_view tag);
 // Whether a "Daily", "Weekly" or "Monthly" project runs on the given date.
 bool RunsOnDay(std::string_view kind, std::string_view tag, const LocalDateTime& date);
+
+// Appends a row of the named project queued to run now, as Backup Now does.
+void QueueRunNow(TaskList& tasks, const std::string& name, const std::string& nowText);
+// Whether the named project has a row queued or running.
+bool HasPendingRow(const TaskList& tasks, std::string_view name);
 
 // Deletes every row of the selected project (by exact name), last to first.
 void RemoveProjectTasks(TaskList& tasks, const ProjectTable& projects);
