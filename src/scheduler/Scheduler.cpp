@@ -1,9 +1,11 @@
 #include "scheduler/Scheduler.h"
 
 #include "base/DateTime.h"
+#include "scheduler/MissedRuns.h"
 #include "scheduler/TodayTasks.h"
 
 #include <string>
+#include <utility>
 
 namespace sentrel {
 
@@ -32,14 +34,35 @@ void Scheduler::TimerMain()
     }
     if (woke && onWake_)
         onWake_();
-    if (newDay)
+    const std::optional<std::string> lastCheck = std::exchange(lastDueCheck_, FormatDateTime(now));
+    if (newDay) {
+        // The new date's seconds before this tick passed unchecked too.
+        lastDueCheck_ = FormatDate(now) + " ";
         return;
+    }
 
-    const std::string nowText = FormatDateTime(now);
+    const std::string& nowText = *lastDueCheck_;
+    // A wake-up has queued what it missed by then.
+    if (options_ && options_->runMissed && lastCheck && !woke)
+        catchUp(*lastCheck, nowText);
     for (std::size_t i = 0; i < tasks_.size(); ++i) {
         const TodayTask& row = tasks_.at(i);
         if (row.StartTime == nowText && row.Status.empty())
             tasks_.quietAt(i).Tag = kTagNeedStart;
+    }
+}
+
+void Scheduler::catchUp(const std::string& after, const std::string& before)
+{
+    // Time texts sort as time does, and " Startup" before them all.
+    for (std::size_t i = 0; i < tasks_.size(); ++i) {
+        const TodayTask& row = tasks_.at(i);
+        if (row.StartTime <= after || row.StartTime >= before || row.StartTime == kStartupTime || !row.Status.empty()
+            || row.Tag == kTagNeedStart)
+            continue;
+        tasks_.quietAt(i).Tag = kTagNeedStart;
+        if (const std::optional<LocalDateTime> due = ParseDateTime(row.StartTime))
+            log_.AddLog(row.ProjectName, MissedRunText(*due));
     }
 }
 
@@ -113,6 +136,9 @@ std::optional<std::string> Scheduler::runningProject() const
 
 void Scheduler::TimerCurrent()
 {
+    // Seconds that pass while the schedule is stopped are not missed.
+    if (!state_.ScheduleRunning)
+        lastDueCheck_.reset();
     for (std::size_t i = 0; i < tasks_.size(); ++i) {
         const TodayTask& row = tasks_.at(i);
         if (row.Tag.find(kPathSeparator) != std::string::npos && row.CurrentFile != row.Tag)

@@ -8,6 +8,7 @@
 #include "shell/ActivityLog.h"
 #include "shell/AppState.h"
 #include "shell/Balloons.h"
+#include "shell/Options.h"
 
 #include <cstdint>
 #include <functional>
@@ -55,6 +56,9 @@ public:
     std::optional<std::string> runningProject() const;
 
     void setWatcher(RunWatcher* watcher) { watcher_ = watcher; }
+    // With missed runs caught up, a row whose second passed between two
+    // ticks is queued at the next one.
+    void setOptions(const Options* options) { options_ = options; }
     // Called from TimerMain after a jump of the wall clock, once the new
     // date, if any, has been taken.
     void setOnWake(std::function<void()> onWake) { onWake_ = std::move(onWake); }
@@ -63,6 +67,7 @@ private:
     // Starts the next queued row of the tick in hand, if any.
     void startNext();
     void runEnded(TaskId row, const std::string& projectName, const RunOutcome& outcome);
+    void catchUp(const std::string& after, const std::string& before);
 
     TaskList& tasks_;
     const ProjectTable& projects_;
@@ -78,6 +83,9 @@ private:
     std::size_t next_ = 0;
     std::size_t bound_ = 0;
     RunWatcher* watcher_ = nullptr;
+    const Options* options_ = nullptr;
+    // The time text of the last due check; none after a stop of the schedule.
+    std::optional<std::string> lastDueCheck_;
     std::function<void()> onWake_;
     std::int64_t lastWallSeconds_;
     std::int64_t lastTickMs_;

@@ -102,5 +102,54 @@ TEST_F(SchedulerTest, ARunThatThrowsEndsItsRowFailedAndTheNextRowRuns)
     EXPECT_EQ(tasks.at(0).Image, TaskImage::Failed);
 }
 
+TEST_F(SchedulerTest, WithMissedRunsCaughtUpASecondLostBetweenTicksIsQueuedAtTheNextOne)
+{
+    scheduler.setOptions(&options);
+    const auto rowsAfterAJump = [&](bool runMissed, bool stopInBetween) {
+        options.runMissed = runMissed;
+        tasks.clear();
+        runs.clear();
+        clock.set({ 2026, 12, 7, 11, 59, 59 });
+        for (const TodayTask& t :
+             { test::Task("Lost", "2026-12-07 12:00:00"), test::Task("Next", "2026-12-07 12:00:01"),
+               test::Task("Later", "2026-12-07 12:00:02"), test::Task("Boot", " Startup") })
+            tasks.appendTask(t);
+        scheduler.TimerMain();
+        if (stopInBetween) {
+            state.ScheduleRunning = false;
+            scheduler.TimerCurrent();
+            state.ScheduleRunning = true;
+        }
+        clock.advanceSeconds(2); // the process was stopped across 12:00:00
+        scheduler.TimerMain();
+        scheduler.TimerBackup();
+        return runs;
+    };
+    const std::size_t logged = log.rows().size();
+    EXPECT_EQ(rowsAfterAJump(true, false), (std::vector<std::string> { "Lost", "Next" }));
+    ASSERT_EQ(log.rows().size(), logged + 1);
+    EXPECT_EQ(log.rows().back().projectName + "|" + log.rows().back().detail,
+              "Lost|Missed backup of 2026-12-07 12:00 is run now");
+    EXPECT_EQ(rowsAfterAJump(false, false), (std::vector<std::string> { "Next" }));
+    // Seconds that passed while the schedule was stopped are not missed.
+    EXPECT_EQ(rowsAfterAJump(true, true), (std::vector<std::string> { "Next" }));
+    EXPECT_EQ(log.rows().size(), logged + 1);
+
+    // A wake-up leaves the seconds it jumped over to the missed runs.
+    options.runMissed = true;
+    tasks.clear();
+    runs.clear();
+    clock.set({ 2026, 12, 7, 11, 50, 0 });
+    tasks.appendTask(test::Task("Lost", "2026-12-07 12:00:00"));
+    int wakes = 0;
+    scheduler.setOnWake([&] { ++wakes; });
+    scheduler.TimerMain();
+    clock.set({ 2026, 12, 7, 12, 10, 0 });
+    scheduler.TimerMain();
+    scheduler.TimerBackup();
+    EXPECT_EQ(wakes, 1);
+    EXPECT_TRUE(runs.empty());
+}
+
 } // namespace
 } // namespace sentrel
