@@ -1,8 +1,10 @@
 #include "app/App.h"
 #include "app/HeadlessRun.h"
+#include "app/HealthCheck.h"
 #include "app/RemoteControl.h"
 #include "app/RunReport.h"
 #include "platform/ExecutablePath.h"
+#include "platform/LinuxMountTable.h"
 #include "platform/SystemClock.h"
 #include "platform/qt/CanberraSound.h"
 #include "platform/qt/DBusControl.h"
@@ -77,6 +79,7 @@ enum ClientExit : int {
 constexpr const char* kHelp = R"(Usage: sentrel [/1]
        sentrel --run NAME
        sentrel --backup-now NAME | --stop-schedule | --start-schedule | --show | --status
+       sentrel --health
        sentrel --help
 
 Without options the tray program starts (an argument with a 1 in it starts it
@@ -92,12 +95,16 @@ hidden); a second start ends at once.
   --show              show the running program's window
   --status            print today's tasks of the running program, one a line:
                       project, start time and status, separated by tabs
+  --health            print each timed project, one a line: project, the end
+                      of its last good backup (or never), and ok, overdue or
+                      failed, separated by tabs; works without the tray program
   --help              show this text
 
 Exit codes:
-  0   done; for --run a clean backup
-  1   --run: the backup finished with errors
-  2   --run: the backup failed
+  0   done; for --run a clean backup; for --health every project is ok
+  1   --run: the backup finished with errors; --health: a project is overdue
+      or failed
+  2   --run: the backup failed; --health: the data files can not be read
   3   --run: the backup was canceled (SIGINT or SIGTERM)
   4   there is no project of that name
   5   refused: --run of a project the tray program is running, or a command
@@ -173,6 +180,16 @@ int RunHeadless(const AppPaths& paths, const std::string& name)
     return int(code);
 }
 
+int PrintHealth(const AppPaths& paths)
+{
+    const HealthCheck check = CheckHealth(paths, SystemClock().now());
+    for (const std::string& error : check.errors)
+        std::fprintf(stderr, "sentrel: %s\n", error.c_str());
+    for (const std::string& line : check.lines)
+        std::printf("%s\n", line.c_str());
+    return int(check.exit);
+}
+
 // Starts the tray program hidden and waits for it on the bus.
 bool StartHidden()
 {
@@ -203,7 +220,7 @@ std::optional<int> RunOptions(int argc, char** argv, const AppPaths& paths)
     const std::string& option = args[0];
     const bool takesName = option == "--run" || option == "--backup-now";
     const bool plain = option == "--stop-schedule" || option == "--start-schedule" || option == "--show"
-        || option == "--status" || option == "--help" || option == "-h";
+        || option == "--status" || option == "--health" || option == "--help" || option == "-h";
     if (!takesName && !plain)
         return std::nullopt;
     if (option == "--help" || option == "-h") {
@@ -212,6 +229,8 @@ std::optional<int> RunOptions(int argc, char** argv, const AppPaths& paths)
     }
     if (args.size() != (takesName ? 2u : 1u))
         return Fail(kClientUsage, "wrong use of " + option + "; see sentrel --help");
+    if (option == "--health")
+        return PrintHealth(paths);
 
     QCoreApplication qapp(argc, argv);
     if (option == "--run")
@@ -262,6 +281,7 @@ int main(int argc, char** argv)
     CanberraSound sound;
     QtUrlOpener urls;
     QtProcessControl process(instance);
+    LinuxMountTable mounts(loop);
 
     Services services { std::make_shared<SystemClock>(),
                         settings,
@@ -275,7 +295,8 @@ int main(int argc, char** argv)
                         loop,
                         QLocale::system().decimalPoint().toStdString(),
                         WebPages { SENTREL_HOME_PAGE_URL, SENTREL_UPDATE_PAGE_URL },
-                        [](std::string_view text) { return ParseShortDate(text); } };
+                        [](std::string_view text) { return ParseShortDate(text); },
+                        &mounts };
     App app(services, paths);
     FormMain form(app);
     dialogs.setOwner(&form);

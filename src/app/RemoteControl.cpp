@@ -41,6 +41,14 @@ std::vector<std::string> RemoteControl::running() const
     return {};
 }
 
+std::vector<std::string> RemoteControl::health() const
+{
+    std::vector<std::string> lines;
+    for (const ProjectHealth& project : app_.health().health())
+        lines.push_back(HealthLine(project));
+    return lines;
+}
+
 std::vector<TaskStatus> RemoteControl::status() const
 {
     std::vector<TaskStatus> rows;

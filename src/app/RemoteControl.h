@@ -20,6 +20,7 @@ public:
     void show() override;
     std::vector<TaskStatus> status() const override;
     std::vector<std::string> running() const override;
+    std::vector<std::string> health() const override;
 
 private:
     App& app_;

@@ -1,7 +1,9 @@
 #include "app/RunBookkeeping.h"
 
 #include "base/BackgroundJob.h"
+#include "base/DateTime.h"
 #include "scheduler/MissedRuns.h"
+#include "scheduler/RunHistory.h"
 
 #include <chrono>
 #include <fcntl.h>
@@ -61,6 +63,12 @@ void RunBookkeeping::beforeSleep()
 void RunBookkeeping::runEnded(TaskId row, const std::string& projectName, const RunOutcome& outcome)
 {
     report_.render(row, projectName, outcome);
+    const LocalDateTime now = clock_.now();
+    NoteRunEnd(state_, projectName, outcome, now);
+    // Its balloon has just said so: the tray's own waits for another day.
+    if (outcome.end == RunEnd::Failed)
+        state_.set(projectName, std::string(kStateWarned), FormatDate(now));
+    SaveProjectState(state_, log_);
     lock_.reset();
     running_.clear();
     if (onEnded_)

@@ -28,6 +28,8 @@ public:
     virtual std::vector<TaskStatus> status() const = 0;
     // The projects being backed up now.
     virtual std::vector<std::string> running() const = 0;
+    // Each timed project as "name\tlast good run or never\tok, overdue or failed".
+    virtual std::vector<std::string> health() const = 0;
 };
 
 } // namespace sentrel

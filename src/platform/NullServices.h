@@ -13,6 +13,7 @@ public:
     void deleteIcon() override { }
     bool isAvailable() const override { return false; }
     void showBalloon(std::string_view, std::string_view, BalloonIcon) override { }
+    void setStatus(TrayLook, std::string_view) override { }
 };
 
 class NullSound final : public Sound {

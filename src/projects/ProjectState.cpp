@@ -2,12 +2,14 @@
 
 namespace sentrel {
 
-std::optional<ProjectState::Values> ProjectState::Read(const std::string& path)
+std::optional<ProjectState::Values> ProjectState::Read(const std::string& path, std::string* error)
 {
-    std::string error;
-    const auto lines = ReadTextLines(path, &error);
+    std::string reason;
+    const auto lines = ReadTextLines(path, &reason);
+    if (error)
+        *error = reason;
     if (!lines)
-        return error.empty() ? std::optional<Values>(Values()) : std::nullopt;
+        return reason.empty() ? std::optional<Values>(Values()) : std::nullopt;
     Values values;
     for (const std::string& line : *lines) {
         const std::size_t first = line.find('|');
@@ -18,11 +20,13 @@ std::optional<ProjectState::Values> ProjectState::Read(const std::string& path)
     return values;
 }
 
-void ProjectState::Load(const std::string& path)
+std::string ProjectState::Load(const std::string& path)
 {
     path_ = path;
-    values_ = Read(path).value_or(Values());
+    std::string error;
+    values_ = Read(path, &error).value_or(Values());
     unsaved_.clear();
+    return error;
 }
 
 WriteError ProjectState::Save()
@@ -64,6 +68,15 @@ std::optional<std::string> ProjectState::get(std::string_view project, std::stri
 void ProjectState::set(const std::string& project, const std::string& key, std::string value)
 {
     change([=](Values& values) { values[project][key] = value; });
+}
+
+void ProjectState::unset(const std::string& project, const std::string& key)
+{
+    change([=](Values& values) {
+        const auto found = values.find(project);
+        if (found != values.end())
+            found->second.erase(key);
+    });
 }
 
 void ProjectState::rename(const std::string& from, const std::string& to)

@@ -17,8 +17,9 @@ namespace sentrel {
 // "name|key|value"; a name holds no "|", a value may.
 class ProjectState final {
 public:
-    // A missing or unreadable file leaves the state empty.
-    void Load(const std::string& path);
+    // A missing or unreadable file leaves the state empty; the reason an
+    // existing file could not be read is returned.
+    std::string Load(const std::string& path);
     // Replaces the file it was loaded from with the file as it is now and
     // this program's changes since its last save on top: a headless run
     // and the tray program share the file. Failed changes are kept for the
@@ -28,12 +29,13 @@ public:
 
     std::optional<std::string> get(std::string_view project, std::string_view key) const;
     void set(const std::string& project, const std::string& key, std::string value);
+    void unset(const std::string& project, const std::string& key);
     void rename(const std::string& from, const std::string& to);
     void remove(const std::string& project);
 
 private:
     using Values = std::map<std::string, std::map<std::string, std::string, std::less<>>, std::less<>>;
-    static std::optional<Values> Read(const std::string& path);
+    static std::optional<Values> Read(const std::string& path, std::string* error = nullptr);
     void change(std::function<void(Values&)> change);
 
     std::string path_;

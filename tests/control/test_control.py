@@ -47,6 +47,12 @@ def main(exe):
     with open(os.path.join(home, "Sentrel.prj"), "w", newline="") as f:
         f.write(f"Docs|Manually|{src}|{dst}|Yes||Old|Manually backup|\r\n")
         f.write(f"Big|Manually|{big}|{os.path.join(root, 'bigdst')}|Yes||All|Manually backup|\r\n")
+        # Weekly on tomorrow's weekday: no row today, a due time six days ago.
+        tomorrow = time.localtime(time.time() + 86400).tm_wday + 1
+        f.write(f"Stale|Weekly|{src}|{os.path.join(root, 'dst3')}|Yes|12:00|Old|Every week|{tomorrow}\r\n")
+    stale = time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(time.time() - 40 * 86400))
+    with open(os.path.join(home, "Sentrel.state"), "w", newline="") as f:
+        f.write(f"Stale|LastGood|{stale}\r\n")
     env = dict(os.environ, SENTREL_HOME=home, QT_QPA_PLATFORM="offscreen", HOME=root,
                XDG_CONFIG_HOME=os.path.join(root, "config"), XDG_RUNTIME_DIR=root)
 
@@ -77,6 +83,9 @@ def main(exe):
         assert code == 0 and out.startswith("Docs\t") and out.rstrip().endswith("\tBackup finished."), out
         sentrel = dbus.Interface(bus.get_object(NAME, PATH), NAME)
         assert [str(r).split("\t")[2] for r in sentrel.Status()] == ["Backup finished."]
+        # Health: the same lines from the bus and from the files.
+        assert [str(line) for line in sentrel.Health()] == [f"Stale\t{stale}\toverdue"], sentrel.Health()
+        assert cli("--health") == (1, f"Stale\t{stale}\toverdue\n", ""), cli("--health")
 
         code, _, err = cli("--backup-now", "Nobody")
         assert code == 4 and "Nobody" in err, (code, err)

@@ -3,6 +3,7 @@
 #include "platform/Autostart.h"
 #include "platform/Dialogs.h"
 #include "platform/FolderPicker.h"
+#include "platform/MountTable.h"
 #include "platform/ProcessControl.h"
 #include "platform/SettingsStore.h"
 #include "platform/Sound.h"
@@ -10,6 +11,7 @@
 #include "platform/UrlOpener.h"
 #include "shell/MainWindowView.h"
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -88,8 +90,15 @@ public:
         balloons.push_back({ std::string(text), std::string(title), icon });
     }
     void setMenuEnabled(bool enabled) override { note(enabled ? "tray.menu on" : "tray.menu off"); }
+    void setStatus(TrayLook newLook, std::string_view newTip) override
+    {
+        look = newLook;
+        tip = newTip;
+    }
 
     bool available = true;
+    TrayLook look = TrayLook::Normal;
+    std::string tip = "Sentrel";
     bool iconShown = false;
     std::vector<Balloon> balloons;
 };
@@ -178,6 +187,34 @@ public:
     using Noting::Noting;
     void endProcess(int status) override { note("process.end " + std::to_string(status)), exitStatus = status; }
     std::optional<int> exitStatus;
+};
+
+// A mount table the test changes; told at once, as the window's thread would be.
+class FakeMountTable final : public MountTable {
+public:
+    std::vector<std::string> mountPoints() override { return points; }
+    void follow(Changed changed) override { changed_ = std::move(changed); }
+
+    void mount(const std::string& point)
+    {
+        points.push_back(point);
+        tell();
+    }
+    void unmount(const std::string& point)
+    {
+        std::erase(points, point);
+        tell();
+    }
+
+    std::vector<std::string> points { "/", "/home" };
+
+private:
+    void tell()
+    {
+        if (changed_)
+            changed_(points);
+    }
+    Changed changed_;
 };
 
 class FakeView final : public MainWindowView, Noting {

@@ -88,6 +88,14 @@ QStringList DBusControl::Running()
     return names;
 }
 
+QStringList DBusControl::Health()
+{
+    QStringList lines;
+    for (const std::string& line : handler_.health())
+        lines << QString::fromStdString(line);
+    return lines;
+}
+
 bool ControlServiceRunning()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();

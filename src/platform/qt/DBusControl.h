@@ -32,6 +32,7 @@ public Q_SLOTS:
     Q_SCRIPTABLE void Show();
     Q_SCRIPTABLE QStringList Status();
     Q_SCRIPTABLE QStringList Running();
+    Q_SCRIPTABLE QStringList Health();
 
 Q_SIGNALS:
     Q_SCRIPTABLE void TaskFinished(const QString& name, const QString& start, const QString& status);

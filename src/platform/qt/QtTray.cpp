@@ -6,6 +6,10 @@
 #include <QDBusReply>
 #include <QFile>
 #include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
 
 namespace sentrel {
 
@@ -43,6 +47,8 @@ QtTray::QtTray(const QIcon& icon, QObject* parent)
     , menu_(std::make_unique<QMenu>())
     , showAction_(menu_->addAction(QStringLiteral("&Show")))
     , exitAction_(menu_->addAction(QStringLiteral("&Exit")))
+    , normalIcon_(icon)
+    , warningIcon_(WarningIcon(icon))
     , icon_(new QSystemTrayIcon(icon, this))
     , trayWatcher_(kSniWatcher, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForOwnerChange)
     , notificationsWatcher_(kNotifications, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForOwnerChange)
@@ -152,6 +158,49 @@ void QtTray::setMenuEnabled(bool enabled)
 {
     showAction_->setEnabled(enabled);
     exitAction_->setEnabled(enabled);
+}
+
+void QtTray::setStatus(TrayLook look, std::string_view tip)
+{
+    if (look != look_) {
+        look_ = look;
+        icon_->setIcon(look == TrayLook::Warning ? warningIcon_ : normalIcon_);
+    }
+    const QString text = Text(tip);
+    if (icon_->toolTip() != text)
+        icon_->setToolTip(text);
+}
+
+QIcon QtTray::WarningIcon(const QIcon& base)
+{
+    // Drawn, not taken from the icon theme: every desktop shows the same
+    // sign, and a theme without one still shows it.
+    QIcon icon;
+    for (const int size : { 16, 22, 24, 32, 48, 64, 128, 256 }) {
+        QPixmap pixmap = base.pixmap(size, size);
+        if (pixmap.isNull())
+            continue;
+        pixmap.setDevicePixelRatio(1);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal side = size * 0.6;
+        const QRectF box(size - side, size - side, side, side);
+        QPainterPath triangle;
+        triangle.moveTo(box.center().x(), box.top());
+        triangle.lineTo(box.right(), box.bottom());
+        triangle.lineTo(box.left(), box.bottom());
+        triangle.closeSubpath();
+        painter.setPen(QPen(QColor(0x40, 0x2a, 0x00), std::max(1.0, size / 24.0)));
+        painter.setBrush(QColor(0xf5, 0xb4, 0x00));
+        painter.drawPath(triangle);
+        painter.setPen(QPen(QColor(0x20, 0x14, 0x00), std::max(1.5, side / 7.0), Qt::SolidLine, Qt::RoundCap));
+        const qreal x = box.center().x();
+        painter.drawLine(QPointF(x, box.top() + side * 0.38), QPointF(x, box.top() + side * 0.66));
+        painter.drawPoint(QPointF(x, box.top() + side * 0.83));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon.isNull() ? base : icon;
 }
 
 QIcon QtTray::ProgramIcon()

@@ -33,11 +33,14 @@ public:
     void showBalloon(std::string_view text, std::string_view title, BalloonIcon icon) override;
 
     void setMenuEnabled(bool enabled) override;
+    void setStatus(TrayLook look, std::string_view tip) override;
 
     QSystemTrayIcon* icon() const { return icon_; }
 
     // The embedded renditions, or the icon theme's "sentrel".
     static QIcon ProgramIcon();
+    // `base` with a warning sign in its corner.
+    static QIcon WarningIcon(const QIcon& base);
 
     // A balloon's text as a notification body: LF line ends, and markup
     // escaped when the server would parse it.
@@ -58,6 +61,9 @@ private:
     std::unique_ptr<QMenu> menu_;
     QAction* showAction_;
     QAction* exitAction_;
+    QIcon normalIcon_;
+    QIcon warningIcon_;
+    TrayLook look_ = TrayLook::Normal;
     QSystemTrayIcon* icon_;
     // StatusNotifierItem hosts come and go with the watcher's bus name.
     QDBusServiceWatcher trayWatcher_;
