@@ -11,7 +11,7 @@ FUZZ_TARGETS := project_list ignore_list log_row normalize_time normalize_interv
 ARGS ?=
 
 PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev qt6-qpa-plugins \
-            libgtest-dev libcanberra-dev clang libclang-rt-dev libasound2-dev sound-theme-freedesktop \
+            libgtest-dev libcanberra-dev libmount-dev clang libclang-rt-dev libasound2-dev sound-theme-freedesktop \
             dpkg-dev file desktop-file-utils appstream \
             xvfb x11-utils x11-apps xdotool trayer openbox dbus at-spi2-core \
             python3-dbus python3-gi python3-pyatspi python3-xlib \

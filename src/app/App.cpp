@@ -38,6 +38,8 @@ App::App(Services services, AppPaths paths)
     , editor_(ProjectEditor::Context { state_, projects_, tasks_, *s_.clock, s_.dialogs, s_.picker, s_.tray,
                                        paths_.ProjectFile, log_, s_.loop, &projectState_ })
     , bookkeeping_(projectState_, log_, *s_.clock, report_)
+    , driveArrival_(DriveArrival::Context { tasks_, projects_, projectState_, options_, state_, log_, *s_.clock })
+    , health_(projects_, projectState_, s_.tray, balloons_, log_, *s_.clock)
 {
     scheduler_.setWatcher(&bookkeeping_);
     bookkeeping_.setDestinationOf([this](const std::string& name) {
@@ -45,6 +47,7 @@ App::App(Services services, AppPaths paths)
         return project ? project->Destination : std::string();
     });
     scheduler_.setOnWake([this] { WakeUp(); });
+    scheduler_.setOptions(&options_);
 }
 
 void App::Startup(std::string_view commandLine)
@@ -67,7 +70,12 @@ void App::Startup(std::string_view commandLine)
         if (!error.empty())
             log_.AddLog(kProgramName, "Can not read " + paths_.ProjectFile + ", " + error);
     });
-    Step([&] { projectState_.Load(paths_.StateFile); });
+    Step([&] {
+        // The program's own record: without it every project looks new.
+        const std::string error = projectState_.Load(paths_.StateFile);
+        if (!error.empty())
+            log_.AddLog(kProgramName, "Can not read " + paths_.StateFile + ", " + error);
+    });
     Step([&] {
         std::string error;
         ignoreList_->LoadIgnoreList(paths_.IgnoreFile, &error);
@@ -96,6 +104,16 @@ void App::Startup(std::string_view commandLine)
         if (view_)
             view_->scheduleStateChanged(state_.ScheduleRunning);
     });
+    Step([&] {
+        if (!s_.mounts)
+            return;
+        driveArrival_.start(s_.mounts->mountPoints());
+        s_.mounts->follow([this](std::vector<std::string> points) {
+            if (!shuttingDown_)
+                driveArrival_.mountsChanged(std::move(points));
+        });
+    });
+    Step([&] { health_.refresh(); });
     Step([&] { updateReminder_.Run(); });
 }
 
@@ -150,6 +168,14 @@ void App::WakeUp()
 {
     if (!shuttingDown_)
         queueMissedRuns();
+}
+
+void App::TimerWatch()
+{
+    if (shuttingDown_)
+        return;
+    Step([&] { driveArrival_.tick(); });
+    Step([&] { health_.refresh(); });
 }
 
 void App::setRunMissed(bool on)

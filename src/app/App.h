@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Commands.h"
+#include "app/HealthWatch.h"
 #include "app/ProjectEditor.h"
 #include "app/RunBookkeeping.h"
 #include "app/RunReport.h"
@@ -11,6 +12,7 @@
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
 #include "platform/FolderPicker.h"
+#include "platform/MountTable.h"
 #include "platform/ProcessControl.h"
 #include "platform/SettingsStore.h"
 #include "platform/Sound.h"
@@ -18,6 +20,7 @@
 #include "platform/UrlOpener.h"
 #include "projects/ProjectState.h"
 #include "projects/ProjectTable.h"
+#include "scheduler/DriveArrival.h"
 #include "scheduler/Scheduler.h"
 #include "scheduler/TaskList.h"
 #include "shell/ActivityLog.h"
@@ -51,6 +54,7 @@ struct Services {
     std::string decimalSeparator = ".";
     WebPages pages {};
     DateParser localeDate {};
+    MountTable* mounts = nullptr; // none: no backups when a drive comes back
 };
 
 // The program's state and its start-up and shutdown; the main window shows
@@ -76,6 +80,9 @@ public:
     // The Options page's "Run missed backups" box; turning it on starts the
     // count of missed runs now.
     void setRunMissed(bool on);
+    // Once a second, whether the schedule runs or not: the drives that came
+    // back and the health shown in the tray.
+    void TimerWatch();
 
     const AppPaths& paths() const { return paths_; }
     const Services& services() const { return s_; }
@@ -93,6 +100,8 @@ public:
     RunBookkeeping& bookkeeping() { return bookkeeping_; }
     Commands& commands() { return commands_; }
     ProjectEditor& editor() { return editor_; }
+    HealthWatch& health() { return health_; }
+    DriveArrival& driveArrival() { return driveArrival_; }
 
 private:
     void queueMissedRuns();
@@ -116,6 +125,8 @@ private:
     Commands commands_;
     ProjectEditor editor_;
     RunBookkeeping bookkeeping_;
+    DriveArrival driveArrival_;
+    HealthWatch health_;
     bool shuttingDown_ = false;
 };
 

@@ -18,7 +18,7 @@ struct Options {
     // unlike the others, off unless set.
     bool keepVersions = false;
     int keepVersionsDays = 30;
-    bool runMissed = false; // RunMissed, "Run missed backups after start-up or wake-up"
+    bool runMissed = false; // RunMissed, "Run missed backups after start-up, wake-up or when their disk comes back"
 };
 
 inline constexpr int kMinKeepDays = 1;

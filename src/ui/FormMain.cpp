@@ -54,12 +54,15 @@ FormMain::FormMain(App& app, QWidget* parent)
     TimerMain.setInterval(500);
     TimerBackup.setInterval(1000);
     TimerCurrent.setInterval(100);
+    TimerWatch.setInterval(1000);
     connect(&TimerMain, &QTimer::timeout, this, [this] { app_.scheduler().TimerMain(); });
     connect(&TimerBackup, &QTimer::timeout, this, [this] { app_.scheduler().TimerBackup(); });
     connect(&TimerCurrent, &QTimer::timeout, this, [this] { app_.scheduler().TimerCurrent(); });
+    connect(&TimerWatch, &QTimer::timeout, this, [this] { app_.TimerWatch(); });
     TimerMain.start();
     TimerBackup.start();
     TimerCurrent.start();
+    TimerWatch.start();
 
     app_.setView(this);
 }
@@ -328,7 +331,8 @@ QWidget* FormMain::makeOptionsPage()
     CheckBalloon = addOption(tr("Enable tray balloon notification"), &Options::showBalloon);
     CheckLog = addOption(tr("Log to file"), &Options::saveLog);
     // Through the App: turning it on is a moment the state file notes.
-    CheckRunMissed = new QCheckBox(tr("Run missed backups after start-up or wake-up"), page);
+    CheckRunMissed
+        = new QCheckBox(tr("Run missed backups after start-up, wake-up or when their disk comes back"), page);
     connect(CheckRunMissed, &QCheckBox::toggled, this, [this](bool checked) { app_.setRunMissed(checked); });
     options->addWidget(CheckRunMissed);
     options->addLayout(makeVersionsOption(page));

@@ -107,6 +107,7 @@ private:
     QTimer TimerMain;
     QTimer TimerBackup;
     QTimer TimerCurrent;
+    QTimer TimerWatch; // never switched off
 };
 
 } // namespace sentrel

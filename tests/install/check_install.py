@@ -108,7 +108,7 @@ def check_package(build_dir, workdir):
     check(fields["Package"] == "sentrel", f"package name {fields['Package']!r}")
     depends = fields["Depends"]
     # shlibdeps found the libraries; the platform plugin is named by hand.
-    for needed in ("libqt6widgets6", "libqt6dbus6", "libcanberra0", "libc6", "qt6-qpa-plugins"):
+    for needed in ("libqt6widgets6", "libqt6dbus6", "libcanberra0", "libmount1", "libc6", "qt6-qpa-plugins"):
         check(needed in depends, f"Depends lacks {needed}: {depends}")
     check("sound-theme-freedesktop" in fields["Recommends"], f"Recommends: {fields['Recommends']!r}")
     contents = run(["dpkg-deb", "-c", deb]).stdout

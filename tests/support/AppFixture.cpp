@@ -17,7 +17,7 @@ App& AppFixture::restart()
                         tray,       dialogs,  picker,
                         sound,      urls,     process,
                         eventLoop,  ".",      WebPages { "https://home.example/", "https://home.example/new" },
-                        {} };
+                        {},         mounts };
     app = std::make_unique<App>(services, MakeAppPaths(dataDir.path()));
     app->setView(&view);
     return *app;

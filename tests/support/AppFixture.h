@@ -45,6 +45,8 @@ struct AppFixture {
     FakeUrlOpener urls;
     FakeProcess process { &journal };
     FakeView view { &journal };
+    FakeMountTable fakeMounts;
+    MountTable* mounts = &fakeMounts; // what the next restart follows
     int yields = 0;
     std::function<void()> onYield; // runs at every turn of the event loop
     std::unique_ptr<App> app;

@@ -57,7 +57,8 @@ TEST(FormMain, ShowsTheTabsTablesAndOptionsAndSharesTheSelectionAndTheOptions)
     EXPECT_EQ(captions,
               (QStringList { "Start with the desktop session", "Play sound when backup finished",
                              "Enable tray balloon notification", "Log to file",
-                             "Run missed backups after start-up or wake-up", "Keep replaced files for" }));
+                             "Run missed backups after start-up, wake-up or when their disk comes back",
+                             "Keep replaced files for" }));
     auto* days = form.findChild<QSpinBox*>();
     ASSERT_NE(days, nullptr);
     EXPECT_FALSE(boxes[1]->isChecked());
