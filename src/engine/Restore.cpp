@@ -25,11 +25,6 @@ namespace {
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
 constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
-bool IsCopyTemp(std::string_view name)
-{
-    return name.starts_with(".sentrel-") && name.ends_with(".tmp");
-}
-
 std::string Joined(std::string_view a, std::string_view b)
 {
     std::string path(a);
