@@ -135,6 +135,7 @@ void App::Shutdown()
         s_.settings.WriteSetting("ShowBalloon", OptionToSetting(options_.showBalloon));
         s_.settings.WriteSetting("SaveLog", OptionToSetting(options_.saveLog));
         s_.settings.WriteSetting("RunMissed", OptionToSetting(options_.runMissed));
+        s_.settings.WriteSetting("DotFolders", OptionToSetting(options_.backUpDotFolders));
     });
     Step([&] { WriteVersionOptions(s_.settings, options_); });
     Step([&] { s_.settings.WriteSetting("LastCheckUpdate", state_.LastCheckUpdate); });

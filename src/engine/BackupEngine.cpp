@@ -79,11 +79,6 @@ std::string_view WithoutTrailingSlash(std::string_view path)
     return path;
 }
 
-bool IsDotDirectory(const char* name)
-{
-    return name[0] == '.';
-}
-
 // A directory whose path may be longer than the system takes at once:
 // then opened a component at a time.
 int OpenDirectory(const std::string& path)
@@ -121,6 +116,7 @@ struct BackupEngine::Walk {
     std::string path; // the level in hand's source directory, ending in "/"
     std::string destinationPath; // and its destination directory
     int destinationCreateError = 0; // why the level in hand's destination could not be made
+    bool backUpDotFolders = false;
     bool excludeKnown = false;
     dev_t excludeDev = 0;
     ino_t excludeIno = 0;
@@ -139,10 +135,27 @@ struct BackupEngine::Walk {
         return excludeKnown && st.st_dev == excludeDev && st.st_ino == excludeIno;
     }
 
-    // A subdirectory worth walking: no dot directory, no destination root.
+    bool atRoot() const { return path.size() <= sourceRoot.size() + 1; }
+
+    // Out for the program's own reasons, so never named as left out:
+    // another backup's kept versions, a copy's temporary file.
+    bool ownFolder(std::string_view name) const { return IsCopyTemp(name) || (name == kVersionsFolder && atRoot()); }
+
+    // Out only for the dot its name begins with.
+    bool leftOutForDot(std::string_view name) const
+    {
+        return !backUpDotFolders && name.starts_with('.') && !ownFolder(name);
+    }
+
+    bool walksName(std::string_view name) const
+    {
+        return !ownFolder(name) && (backUpDotFolders || !name.starts_with('.'));
+    }
+
+    // A subdirectory worth walking: one whose name is, and no destination root.
     bool takeSubdirectory(int dirFd, const char* name, struct stat& st) const
     {
-        if (IsDotDirectory(name))
+        if (!walksName(name))
             return false;
         return ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) && !excluded(st);
     }
@@ -196,6 +209,29 @@ std::string TimesFailureText(const TimesFailure& failure)
     std::string what = failure.count == 1 ? failure.directory + failure.name
                                           : std::to_string(failure.count) + " files in " + failure.directory;
     return "Can not set the time of " + what + ", " + SystemErrorText(failure.error);
+}
+
+void LeftOutDotFolders::add(std::string relative)
+{
+    // The row names two of them, or three when there are no more.
+    if (first.size() < 3)
+        first.push_back(std::move(relative));
+    ++count;
+}
+
+std::string LeftOutDotFoldersText(const LeftOutDotFolders& folders)
+{
+    const std::vector<std::string>& names = folders.first;
+    const std::size_t shown = folders.count > 3 ? std::min<std::size_t>(2, names.size()) : names.size();
+    std::string text = "Folders whose names begin with a dot are not backed up: ";
+    for (std::size_t i = 0; i < shown; ++i) {
+        if (i > 0)
+            text += i + 1 == shown && shown == folders.count ? " and " : ", ";
+        text += names[i];
+    }
+    if (folders.count > shown)
+        text += " and " + std::to_string(folders.count - shown) + " more";
+    return text;
 }
 
 bool DiskGone(int error)
@@ -300,7 +336,10 @@ void BackupEngine::CountFiles(const std::string& directory, std::string_view inc
     std::string top = directory;
     EnsureTrailingSlash(top);
     DirChain source(OpenTop(top, error), error);
-    Walk walk { progress, includeSubdir == "Yes", false, {}, destinationRoot, source, nullptr, std::move(top), {} };
+    Walk walk {
+        progress, includeSubdir == "Yes", false, directory, destinationRoot, source, nullptr, std::move(top), {}
+    };
+    walk.backUpDotFolders = backUpDotFolders_;
     struct stat st { };
     if (::stat(destinationRoot.c_str(), &st) == 0)
         walk.exclude(st);
@@ -331,6 +370,8 @@ void BackupEngine::CopyTree(const std::string& sourceDirectory, const std::strin
     std::string destinationPath = DestinationDirectory(top, sourceRoot, destinationRoot);
     Walk walk { progress,     includeSubdir == "Yes", overwriteOption == "All",  sourceRoot, destinationRoot, source,
                 &destination, std::move(top),         std::move(destinationPath) };
+    walk.backUpDotFolders = backUpDotFolders_;
+    leftOutDot_ = {};
     for (auto& copier : copiers_) {
         copier->setJournal(tempJournal_);
         copier->setVersions(versions_);
@@ -376,6 +417,8 @@ void BackupEngine::CopyTree(const std::string& sourceDirectory, const std::strin
         progress.note("The destination does not keep time stamps: " + root);
     else if (refused != 0)
         progress.note("The destination does not keep permissions or time stamps: " + root);
+    if (leftOutDot_.count != 0)
+        progress.note(LeftOutDotFoldersText(leftOutDot_));
 }
 
 void BackupEngine::loseDestination(int error)
@@ -497,7 +540,7 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<Subdirectory>& subdirectori
     progress.setTag(walk.path);
     const auto unreadable = [&](int error) {
         // The root unreadable or the source's disk gone: the run fails.
-        if (walk.path.size() <= walk.sourceRoot.size() + 1)
+        if (walk.atRoot())
             sourceRootError_ = error;
         else if (DiskGone(error))
             return loseSource(error);
@@ -554,6 +597,10 @@ void BackupEngine::copyLevel(Walk& walk, std::vector<Subdirectory>& subdirectori
         for (Entry& entry : batch_) {
             if (!entry.failure.empty())
                 progress.log(entry.failure);
+            if (entry.leftOutDot) {
+                std::string relative = RelativeDirectory(walk.path, walk.sourceRoot);
+                leftOutDot_.add(relative.empty() ? entry.name : relative + "/" + entry.name);
+            }
             if (entry.subdirectory)
                 subdirectories.push_back({ std::move(entry.name), entry.createError });
         }
@@ -567,9 +614,11 @@ void BackupEngine::copyEntry(Walk& walk, Entry& entry, unsigned worker, int srcF
     struct stat st { };
     if (entry.kind != EntryKind::Directory) {
         copyFile(walk, entry, worker, srcFd, dstFd, dstError);
-    } else if (versions_ && entry.name == kVersionsFolder && walk.path.size() <= walk.sourceRoot.size() + 1) {
+    } else if (versions_ && entry.name == kVersionsFolder && walk.atRoot()) {
         // Another backup's kept versions: copied here they would pass for this one's.
         entry.failure = "Skipped " + walk.path + entry.name + ", a folder of kept versions";
+    } else if (walk.leftOutForDot(entry.name)) {
+        entry.leftOutDot = true;
     } else if (walk.takeSubdirectory(srcFd, entry.name.c_str(), st)) {
         entry.subdirectory = true;
         entry.createError = EnsureDirectory(dstFd, dstError, entry.name.c_str(), st.st_mode);
@@ -598,7 +647,9 @@ void BackupEngine::copyFile(Walk& walk, Entry& entry, unsigned worker, int srcFd
         ignore.matcher = ignore_->matcher();
         ignore.generation = generation;
     }
-    if (ignore.matcher->Matches(name))
+    // Another run's copy in hand (a source may hold a destination) is no
+    // file of the user's.
+    if (IsCopyTemp(entry.name) || ignore.matcher->Matches(name))
         return;
 
     bool copy = true;
@@ -654,10 +705,11 @@ void BackupEngine::findCaseTwins(Walk& walk, std::unordered_map<std::u32string, 
 {
     std::u32string folded;
     for (Entry& entry : batch_) {
-        // Only what would be copied takes a name: no dot directory, no
-        // ignored file.
+        // Only what would be copied takes a name: no folder left out, no
+        // ignored or temporary file.
         const bool directory = entry.kind == EntryKind::Directory;
-        if (directory ? IsDotDirectory(entry.name.c_str()) : batchIgnore_->Matches(entry.name.c_str()))
+        if (directory ? !walk.walksName(entry.name)
+                      : IsCopyTemp(entry.name) || batchIgnore_->Matches(entry.name.c_str()))
             continue;
         FoldCase(entry.name, folded);
         const auto [first, added] = taken.try_emplace(folded, entry.name);

@@ -52,6 +52,18 @@ struct TimesFailure {
 // "Can not set the time of <file>, <reason>", or of "N files in <directory>".
 std::string TimesFailureText(const TimesFailure& failure);
 
+// The folders a walk left out because their names begin with a dot, by
+// path below the source root: the first few met, and how many in all.
+struct LeftOutDotFolders {
+    std::vector<std::string> first; // as many as the row names
+    std::size_t count = 0;
+
+    void add(std::string relative);
+};
+// "Folders whose names begin with a dot are not backed up: .git, .config
+// and 3 more".
+std::string LeftOutDotFoldersText(const LeftOutDotFolders& folders);
+
 // Errors by which a disk says it is gone, whichever side it is on.
 bool DiskGone(int error);
 
@@ -107,6 +119,12 @@ public:
     // Keeps each file a copy replaces there (see VersionKeeper); none: not kept.
     void setVersions(VersionKeeper* versions);
 
+    // Off: folders whose names begin with a dot are neither counted nor
+    // copied, and CopyTree notes them in one row. Either way the folder of
+    // kept versions at the source root and the copier's temporary files
+    // stay out.
+    void setBackUpDotFolders(bool on) { backUpDotFolders_ = on; }
+
     // Before the first named temporary file in a directory, the directory
     // is listed at the end of this file, for SweepTempJournal. Empty: none.
     void setTempJournal(std::string path);
@@ -129,6 +147,7 @@ private:
         bool caseTwin = false; // its destination entry is an earlier entry's
         int createError = 0; // of a subdirectory's destination
         std::string failure; // the log row, if any
+        bool leftOutDot = false; // a dot folder not backed up
     };
     struct Subdirectory {
         std::string name;
@@ -192,6 +211,8 @@ private:
     std::atomic<unsigned> filesSinceRootCheck_ = 0;
     std::atomic<std::int64_t> lastRootCheckMs_ = 0;
     VersionKeeper* versions_ = nullptr;
+    bool backUpDotFolders_ = false;
+    LeftOutDotFolders leftOutDot_; // the walk in hand's
 };
 
 } // namespace sentrel

@@ -126,6 +126,7 @@ constexpr const char* kDestinationKey = "Destination";
 struct BackupRun::Plan {
     std::string source, destination, includeSubdir, overwriteOption;
     int keepDays = 0;
+    bool backUpDotFolders = false;
     LocalDateTime start;
     std::optional<std::string> sourceMount, destinationMount; // as at the last good run
     std::string journal;
@@ -217,6 +218,7 @@ RunOutcome BackupRun::Job::copy(const Plan& plan, const std::string& sourceMount
     ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), kCopyNice);
     engine.setCopyThreads(plan.threads);
     engine.setTempJournal(plan.journal);
+    engine.setBackUpDotFolders(plan.backUpDotFolders);
     engine.FilesTotal = 0;
     engine.FilesDone = 0;
     if (!plan.journal.empty())
@@ -337,6 +339,7 @@ void BackupRun::StartBackupTask(TaskId row, const std::string& projectName, RunD
         plan.overwriteOption = project->OverwriteOption;
     }
     plan.keepDays = c_.options.keepVersions ? c_.options.keepVersionsDays : 0;
+    plan.backUpDotFolders = c_.options.backUpDotFolders;
     plan.start = c_.clock->now();
     plan.sourceMount = knownMount(projectName, kSourceKey, plan.source);
     plan.destinationMount = knownMount(projectName, kDestinationKey, plan.destination);

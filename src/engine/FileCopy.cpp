@@ -220,6 +220,11 @@ EntryKind KindOfMode(unsigned mode)
     }
 }
 
+bool IsCopyTemp(std::string_view name)
+{
+    return name.starts_with(".sentrel-") && name.ends_with(".tmp");
+}
+
 FileCopier::FileCopier()
     : chunkBytes_(kFirstChunk)
 {

@@ -17,6 +17,9 @@ enum class EntryKind { Regular, Link, Pipe, Socket, Device, Directory };
 
 EntryKind KindOfMode(unsigned mode);
 
+// A name of the kind the copier gives its temporary files.
+bool IsCopyTemp(std::string_view name);
+
 enum class CopyOutcome { Copied, Failed, Canceled };
 
 // The source's access and modification times, owed to a copy whose data

@@ -25,11 +25,6 @@ namespace {
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
 constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
-bool IsCopyTemp(std::string_view name)
-{
-    return name.starts_with(".sentrel-") && name.ends_with(".tmp");
-}
-
 std::string Joined(std::string_view a, std::string_view b)
 {
     std::string path(a);
@@ -58,11 +53,12 @@ std::string ParentOf(std::string_view path)
 // Lists one tree of the backup: its own, or one run's kept versions.
 class IndexVisitor final : public TreeVisitor {
 public:
-    IndexVisitor(BackupIndex& index, std::string top, std::string version, std::atomic<std::size_t>* listed,
-                 const std::atomic<bool>* cancel)
+    IndexVisitor(BackupIndex& index, std::string top, std::string version, bool dotFolders,
+                 std::atomic<std::size_t>* listed, const std::atomic<bool>* cancel)
         : index_(index)
         , top_(std::move(top))
         , version_(std::move(version))
+        , dotFolders_(dotFolders)
         , listed_(listed)
         , cancel_(cancel)
     {
@@ -82,8 +78,9 @@ public:
             if (IsCopyTemp(name) || ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;
             if (S_ISDIR(st.st_mode)) {
-                // The backup has none of its own: they are the versions and the user's.
-                if (!name.starts_with('.'))
+                // The backup's only one of its own is the versions at the
+                // top; the others are the user's, there if backed up.
+                if (dotFolders_ ? (level.depth() > 0 || name != kVersionsFolder) : !name.starts_with('.'))
                     level.descend(entry->d_name);
                 continue;
             }
@@ -101,6 +98,7 @@ private:
     BackupIndex& index_;
     std::string top_;
     std::string version_;
+    bool dotFolders_;
     std::atomic<std::size_t>* listed_;
     const std::atomic<bool>* cancel_;
 };
@@ -291,13 +289,13 @@ std::string DescribeException(const std::exception_ptr& error)
 } // namespace
 
 BackupIndex IndexBackup(const std::string& destinationRoot, std::atomic<std::size_t>* listed,
-                        const std::atomic<bool>* cancel)
+                        const std::atomic<bool>* cancel, bool dotFolders)
 {
     BackupIndex index;
     const UniqueFd root(::open(destinationRoot.c_str(), kDirectoryFlags));
     if (root.get() < 0)
         return index;
-    IndexVisitor own(index, destinationRoot, {}, listed, cancel);
+    IndexVisitor own(index, destinationRoot, {}, dotFolders, listed, cancel);
     IndexTree(::fcntl(root.get(), F_DUPFD_CLOEXEC, 0), own);
 
     const std::string versionsName(kVersionsFolder);
@@ -313,7 +311,8 @@ BackupIndex IndexBackup(const std::string& destinationRoot, std::atomic<std::siz
     for (const std::string& run : runs) {
         if (cancel && *cancel)
             break;
-        IndexVisitor visitor(index, Joined(Joined(destinationRoot, versionsName), run), run, listed, cancel);
+        IndexVisitor visitor(index, Joined(Joined(destinationRoot, versionsName), run), run, dotFolders, listed,
+                             cancel);
         IndexTree(::openat(versions.get(), run.c_str(), kDirectoryFlags | O_NOFOLLOW), visitor);
     }
     std::sort(index.folders.begin(), index.folders.end());

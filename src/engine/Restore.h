@@ -29,9 +29,11 @@ struct BackupIndex {
 };
 
 // Lists a backup and its kept versions, adding to `listed` as it goes, for
-// a progress display; gives up early once `cancel` is set.
+// a progress display; gives up early once `cancel` is set. Folders whose
+// names begin with a dot are listed only with `dotFolders`, as the backup
+// copies them only then.
 BackupIndex IndexBackup(const std::string& destinationRoot, std::atomic<std::size_t>* listed = nullptr,
-                        const std::atomic<bool>* cancel = nullptr);
+                        const std::atomic<bool>* cancel = nullptr, bool dotFolders = false);
 
 // "Backup copy" or the version's date, "2026-03-02 09:00:05".
 std::string CopyLabel(const BackupCopy& copy);

@@ -40,6 +40,7 @@ Options ReadOptions(SettingsStore& settings)
     options.saveLog = OptionFromSetting(settings.ReadSetting("SaveLog"));
     ReadVersionOptions(settings, options);
     options.runMissed = OffOptionFromSetting(settings.ReadSetting("RunMissed"));
+    options.backUpDotFolders = OffOptionFromSetting(settings.ReadSetting("DotFolders"));
     return options;
 }
 

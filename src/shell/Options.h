@@ -19,6 +19,7 @@ struct Options {
     bool keepVersions = false;
     int keepVersionsDays = 30;
     bool runMissed = false; // RunMissed, "Run missed backups after start-up, wake-up or when their disk comes back"
+    bool backUpDotFolders = false; // DotFolders, "Back up folders whose names begin with a dot"
 };
 
 inline constexpr int kMinKeepDays = 1;
@@ -30,7 +31,7 @@ inline constexpr std::string_view kDefaultLastCheckUpdate = "2005-1-1";
 bool OptionFromSetting(std::string_view value);
 std::string_view OptionToSetting(bool checked);
 
-// RunMissed came later and is off unless it says "Yes".
+// RunMissed and DotFolders came later and are off unless they say "Yes".
 bool OffOptionFromSetting(std::string_view value);
 
 Options ReadOptions(SettingsStore& settings);

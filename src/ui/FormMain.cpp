@@ -335,6 +335,7 @@ QWidget* FormMain::makeOptionsPage()
         = new QCheckBox(tr("Run missed backups after start-up, wake-up or when their disk comes back"), page);
     connect(CheckRunMissed, &QCheckBox::toggled, this, [this](bool checked) { app_.setRunMissed(checked); });
     options->addWidget(CheckRunMissed);
+    CheckDotFolders = addOption(tr("Back up folders whose names begin with a dot"), &Options::backUpDotFolders);
     options->addLayout(makeVersionsOption(page));
     options->addStretch();
     columns->addLayout(options);
@@ -429,11 +430,10 @@ bool FormMain::isWindowVisible() const
 void FormMain::optionsChanged()
 {
     const Options& options = app_.options();
-    const std::pair<QCheckBox*, bool> boxes[] = { { CheckStart, options.startWithSession },
-                                                  { CheckSound, options.playSound },
-                                                  { CheckBalloon, options.showBalloon },
-                                                  { CheckLog, options.saveLog },
-                                                  { CheckRunMissed, options.runMissed } };
+    const std::pair<QCheckBox*, bool> boxes[]
+        = { { CheckStart, options.startWithSession }, { CheckSound, options.playSound },
+            { CheckBalloon, options.showBalloon },    { CheckLog, options.saveLog },
+            { CheckRunMissed, options.runMissed },    { CheckDotFolders, options.backUpDotFolders } };
     for (const auto& [box, checked] : boxes) {
         const QSignalBlocker blocker(box);
         box->setChecked(checked);
@@ -473,7 +473,8 @@ void FormMain::openRestore(const std::string& projectName)
     if (!project)
         return;
     const Services& s = app_.services();
-    auto* restore = new FormRestore({ s.dialogs, s.picker, s.loop, project->Source, project->Destination }, this);
+    auto* restore = new FormRestore(
+        { s.dialogs, s.picker, s.loop, project->Source, project->Destination, app_.options().backUpDotFolders }, this);
     restore->setWindowTitle(tr("Restore - %1").arg(QString::fromStdString(projectName)));
     restore->setWindowModality(Qt::WindowModal);
     restore->open();

@@ -104,6 +104,7 @@ private:
     QCheckBox* CheckVersions = nullptr;
     QSpinBox* SpinVersionDays = nullptr;
     QCheckBox* CheckRunMissed = nullptr;
+    QCheckBox* CheckDotFolders = nullptr;
     QTimer TimerMain;
     QTimer TimerBackup;
     QTimer TimerCurrent;

@@ -124,9 +124,10 @@ void FormRestore::load()
     };
     auto listing = std::make_shared<Listing>();
     // Owns what it touches: given up when the window closes, it ends alone.
-    auto job = std::make_shared<BackgroundJob>([listing, cancel = cancel_, destination = c_.destination] {
-        listing->index = IndexBackup(destination, &listing->listed, cancel.get());
-    });
+    auto job = std::make_shared<BackgroundJob>(
+        [listing, cancel = cancel_, destination = c_.destination, dotFolders = c_.dotFolders] {
+            listing->index = IndexBackup(destination, &listing->listed, cancel.get(), dotFolders);
+        });
     c_.loop.every(kProgressInterval, [self = QPointer<FormRestore>(this), job, listing, cancel = cancel_] {
         if (!self || *cancel) {
             job->giveUp();

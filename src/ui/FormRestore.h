@@ -30,6 +30,7 @@ public:
         EventLoop& loop; // where the listing and the restores end
         std::string source;
         std::string destination;
+        bool dotFolders = false; // the backup holds folders whose names begin with a dot
     };
 
     FormRestore(Context context, QWidget* parent);

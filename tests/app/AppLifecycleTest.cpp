@@ -18,8 +18,8 @@ TEST(AppLifecycle, FirstStartAndExitRunTheirStepsInOrder)
     EXPECT_EQ(f.journal,
               (Calls { "settings.read AutoRun", "settings.read PlaySound", "settings.read ShowBalloon",
                        "settings.read SaveLog", "settings.read KeepVersions", "settings.read KeepVersionsDays",
-                       "settings.read RunMissed", "view.options", "view.show", "tray.add", "view.running",
-                       "settings.read LastCheckUpdate",
+                       "settings.read RunMissed", "settings.read DotFolders", "view.options", "view.show", "tray.add",
+                       "view.running", "settings.read LastCheckUpdate",
                        "dialogs.ask Do you want to visit our website to check if there is a new version "
                        "released?" }));
     EXPECT_TRUE(test::Exists(f.dataDir / "Log"));
@@ -31,11 +31,12 @@ TEST(AppLifecycle, FirstStartAndExitRunTheirStepsInOrder)
     f.journal.clear();
     f.app->Shutdown();
     f.app->Shutdown(); // a second request (a signal during the exit) changes nothing
-    EXPECT_EQ(f.journal,
-              (Calls { "autostart.add", "settings.write AutoRun=Yes", "settings.write PlaySound=Yes",
-                       "settings.write ShowBalloon=Yes", "settings.write SaveLog=Yes", "settings.write RunMissed=No",
-                       "settings.write KeepVersions=No", "settings.write KeepVersionsDays=30",
-                       "settings.write LastCheckUpdate=2026-12-07", "tray.delete", "process.end 0" }));
+    EXPECT_EQ(
+        f.journal,
+        (Calls { "autostart.add", "settings.write AutoRun=Yes", "settings.write PlaySound=Yes",
+                 "settings.write ShowBalloon=Yes", "settings.write SaveLog=Yes", "settings.write RunMissed=No",
+                 "settings.write DotFolders=No", "settings.write KeepVersions=No", "settings.write KeepVersionsDays=30",
+                 "settings.write LastCheckUpdate=2026-12-07", "tray.delete", "process.end 0" }));
     EXPECT_EQ(f.app->log().at(1).projectName, "  ");
     EXPECT_EQ(f.app->log().at(1).detail, "Sentrel exited");
     EXPECT_TRUE(test::ReadFile(f.dataDir / "Log/2026-12-07.txt").ends_with("      Sentrel exited\r\n"));
@@ -105,6 +106,21 @@ TEST(AppLifecycle, OptionsAreReadStrictlyAndWrittenBackAtExit)
     EXPECT_EQ(f.settings.values["KeepVersions"], "Yes");
     EXPECT_EQ(f.settings.values["KeepVersionsDays"], "90");
     EXPECT_FALSE(test::Exists(f.dataDir / "Log/2026-12-07.txt"));
+}
+
+TEST(AppLifecycle, DotFoldersAreBackedUpOnlyWhenTheSettingSaysYesAndItIsWrittenBack)
+{
+    for (const char* stored : { "Yes", "yes", "No", "" }) {
+        AppFixture f;
+        if (*stored)
+            f.settings.values["DotFolders"] = stored;
+        f.app->Startup("");
+        const bool on = f.app->options().backUpDotFolders;
+        EXPECT_EQ(on, std::string_view(stored) == "Yes") << stored;
+        f.app->options().backUpDotFolders = !on;
+        f.app->Shutdown();
+        EXPECT_EQ(f.settings.values["DotFolders"], on ? "No" : "Yes") << stored;
+    }
 }
 
 TEST(AppLifecycle, AnArgumentWithAOneStartsHiddenOrMinimizedWithoutATray)

@@ -118,7 +118,7 @@ TEST_F(ProgramTest, StartupProjectsRunRightAfterStartAndTheExitStoresTheOptions)
         << log;
     const std::string settings = ReadFile(home / "config/Corvane Software/Sentrel.conf");
     EXPECT_TRUE(std::regex_search(settings,
-                                  std::regex("AutoRun=Yes\nKeepVersions=No\nKeepVersionsDays=30\n"
+                                  std::regex("AutoRun=Yes\nDotFolders=No\nKeepVersions=No\nKeepVersionsDays=30\n"
                                              "LastCheckUpdate=\\d{4}-\\d{1,2}-\\d{1,2}\n"
                                              "PlaySound=Yes\nRunMissed=No\nSaveLog=Yes\nShowBalloon=Yes\n")))
         << settings;

@@ -70,6 +70,47 @@ TEST_F(CopyTreeTest, WalksDepthFirstUntilStoppedLeavingOutDotDirectoriesIgnoredF
     EXPECT_EQ(tags.back().rfind('/'), src.size());
 }
 
+// A source as a home folder holds it, with another backup's kept versions
+// and what another run's copy in hand leaves.
+TEST_F(CopyTreeTest, DotFoldersAreNamedOnceUnlessBackedUpAndTheProgramsOwnStayOutEitherWay)
+{
+    for (const char* file : { "/.profile", "/.git/HEAD", "/.git/refs/heads/main", "/.config/app.conf", "/proj/a.txt",
+                              "/proj/.git/HEAD", "/.sentrel-versions/2026-01-01 00.00.00/x" })
+        Put(file, file);
+    WriteFile(src + "/proj/.sentrel-77-1.tmp", "partial");
+    MakeDirs(src + "/proj/.sentrel-77-2.tmp");
+
+    EXPECT_EQ(Run(), std::pair(3., 3.));
+    EXPECT_EQ(Listing(dst), (Names { ".profile", "proj", "proj/a.txt" }));
+    // In the order met: a level's own before those below it.
+    const std::string row = "Note: Folders whose names begin with a dot are not backed up: ";
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_TRUE(logs[0] == row + ".git, .config and proj/.git" || logs[0] == row + ".config, .git and proj/.git")
+        << logs[0];
+
+    engine.setBackUpDotFolders(true);
+    EXPECT_EQ(Run(), std::pair(7., 7.));
+    EXPECT_EQ(Listing(dst),
+              (Names { ".config", ".config/app.conf", ".git", ".git/HEAD", ".git/refs", ".git/refs/heads",
+                       ".git/refs/heads/main", ".profile", "proj", "proj/.git", "proj/.git/HEAD", "proj/a.txt" }));
+    EXPECT_EQ(ReadFile(dst + "/.git/refs/heads/main"), "/.git/refs/heads/main");
+    EXPECT_TRUE(logs.empty());
+}
+
+TEST(LeftOutDotFoldersText, NamesTwoOrThreeAndCountsTheRest)
+{
+    const std::string head = "Folders whose names begin with a dot are not backed up: ";
+    LeftOutDotFolders folders;
+    Names rows;
+    for (const char* name : { ".git", ".config", ".ssh", "proj/.git", ".cache" }) {
+        folders.add(name);
+        rows.push_back(LeftOutDotFoldersText(folders));
+    }
+    EXPECT_EQ(rows,
+              (Names { head + ".git", head + ".git and .config", head + ".git, .config and .ssh",
+                       head + ".git, .config and 2 more", head + ".git, .config and 3 more" }));
+}
+
 TEST_F(CopyTreeTest, OverwritesByOptionAndCopiesKeepLinksModesTimesAndByteNames)
 {
     // The source at 01:00:00.9 EST as clocks fell back; "older" a second before, yet 01:59:59 EDT.

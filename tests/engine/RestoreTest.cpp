@@ -182,6 +182,31 @@ TEST_F(RestoreTest, AFolderRestoresWholeIntoAPickedFolderWithoutVersionsOrTempor
     EXPECT_EQ(failed.failures[0].rfind("Can not create " + dir / "blocked/in/", 0), 0u) << failed.failures[0];
 }
 
+TEST_F(RestoreTest, DotFoldersBackedUpAreListedOnlyThenAndComeBackWithTheirVersions)
+{
+    Put("/.profile", "profile", 1000);
+    Put("/.git/HEAD", "ref 1", 1000);
+    Put("/.git/refs/heads/main", "abc", 1000);
+    engine.setBackUpDotFolders(true);
+    Backup({ 2026, 3, 1, 9, 0, 0 });
+    Put("/.git/HEAD", "ref 2", 2000);
+    Backup({ 2026, 3, 2, 9, 0, 0 });
+
+    EXPECT_EQ(IndexBackup(dst).folders, Names {});
+    index = IndexBackup(dst, nullptr, nullptr, true);
+    // The destination's kept versions are listed as versions, not as a folder.
+    EXPECT_EQ(index.folders, (Names { ".git", ".git/refs", ".git/refs/heads" }));
+    EXPECT_EQ(index.files.size(), 3u);
+    EXPECT_EQ(Labels(".git/HEAD"), (Names { "Backup copy 5 bytes", "2026-03-02 09:00:00 5 bytes" }));
+
+    const std::string picked = dir / "picked";
+    EXPECT_EQ(Restore(RestoreFolderItems(index, ".git", RestoreTarget(".git", src, picked))).restored, 2);
+    EXPECT_EQ(ReadFile(picked + "/.git/refs/heads/main"), "abc");
+    answers = { true };
+    EXPECT_EQ(Restore(RestoreFileItems(index.files.at(".git/HEAD").back(), src + "/.git/HEAD")).restored, 1);
+    EXPECT_EQ(ReadFile(src + "/.git/HEAD"), "ref 1");
+}
+
 TEST_F(RestoreTest, QuestionsWaitForTheirAnswersOneAtATimeWhileTheLoopTurns)
 {
     Put("/a.txt", "backed up a", 1000);

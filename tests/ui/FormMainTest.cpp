@@ -27,6 +27,7 @@ TEST(FormMain, ShowsTheTabsTablesAndOptionsAndSharesTheSelectionAndTheOptions)
     test::AppFixture f;
     f.settings.values["PlaySound"] = "No";
     f.settings.values["KeepVersionsDays"] = "14";
+    f.settings.values["DotFolders"] = "Yes";
     test::WriteFile(f.dataDir / "Sentrel.prj",
                     "A|Daily|/a|/b|Yes|12:00|Old|Every day|\r\n"
                     "B|Daily|/c|/d|Yes|12:00|Old|Every day|\r\n");
@@ -58,21 +59,23 @@ TEST(FormMain, ShowsTheTabsTablesAndOptionsAndSharesTheSelectionAndTheOptions)
               (QStringList { "Start with the desktop session", "Play sound when backup finished",
                              "Enable tray balloon notification", "Log to file",
                              "Run missed backups after start-up, wake-up or when their disk comes back",
-                             "Keep replaced files for" }));
+                             "Back up folders whose names begin with a dot", "Keep replaced files for" }));
     auto* days = form.findChild<QSpinBox*>();
     ASSERT_NE(days, nullptr);
     EXPECT_FALSE(boxes[1]->isChecked());
     EXPECT_FALSE(boxes[4]->isChecked()); // off unless asked for
-    EXPECT_FALSE(boxes[5]->isChecked());
+    EXPECT_TRUE(boxes[5]->isChecked());
+    EXPECT_FALSE(boxes[6]->isChecked());
     EXPECT_FALSE(days->isEnabled());
     EXPECT_EQ(days->value(), 14);
     EXPECT_EQ(days->maximum(), 3650);
-    for (const int box : { 1, 3, 4, 5 })
+    for (const int box : { 1, 3, 4, 5, 6 })
         boxes[box]->click();
     days->setValue(90);
     EXPECT_TRUE(f.app->options().playSound);
     EXPECT_FALSE(f.app->options().saveLog);
     EXPECT_TRUE(f.app->options().runMissed);
+    EXPECT_FALSE(f.app->options().backUpDotFolders);
     EXPECT_TRUE(f.app->options().keepVersions);
     EXPECT_EQ(f.app->options().keepVersionsDays, 90);
     EXPECT_TRUE(days->isEnabled());
