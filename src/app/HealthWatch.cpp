@@ -24,7 +24,7 @@ bool HealthWatch::noteFirstSeen(const std::string& now)
     bool noted = false;
     for (const ProjectRow& row : projects_.rows()) {
         const std::string& name = row.record.ProjectName;
-        if (!state_.get(name, kStateFirstSeen) && !state_.get(name, kStateLastGood)) {
+        if (IsTimed(row.record) && !state_.get(name, kStateFirstSeen) && !state_.get(name, kStateLastGood)) {
             state_.set(name, std::string(kStateFirstSeen), now);
             noted = true;
         }
@@ -34,6 +34,8 @@ bool HealthWatch::noteFirstSeen(const std::string& now)
 
 void HealthWatch::refresh()
 {
+    // A headless run from a timer may have ended since.
+    state_.Refresh();
     const LocalDateTime now = clock_.now();
     bool changed = noteFirstSeen(FormatDateTime(now));
     const std::vector<ProjectHealth> all = TimedProjectsHealth(projects_, state_, now);

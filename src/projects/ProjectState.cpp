@@ -1,5 +1,7 @@
 #include "projects/ProjectState.h"
 
+#include <sys/stat.h>
+
 namespace sentrel {
 
 std::optional<ProjectState::Values> ProjectState::Read(const std::string& path, std::string* error)
@@ -20,9 +22,19 @@ std::optional<ProjectState::Values> ProjectState::Read(const std::string& path, 
     return values;
 }
 
+std::optional<ProjectState::Stamp> ProjectState::StampOf(const std::string& path)
+{
+    struct stat st { };
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return Stamp { std::uint64_t(st.st_ino), std::int64_t(st.st_size), std::int64_t(st.st_mtim.tv_sec),
+                   std::int64_t(st.st_mtim.tv_nsec) };
+}
+
 std::string ProjectState::Load(const std::string& path)
 {
     path_ = path;
+    stamp_ = StampOf(path);
     std::string error;
     values_ = Read(path, &error).value_or(Values());
     unsaved_.clear();
@@ -44,8 +56,23 @@ WriteError ProjectState::Save()
     if (!error) {
         values_ = std::move(merged);
         unsaved_.clear();
+        stamp_ = StampOf(path_);
     }
     return error;
+}
+
+void ProjectState::Refresh()
+{
+    const std::optional<Stamp> stamp = StampOf(path_);
+    if (path_.empty() || !stamp || stamp == stamp_)
+        return;
+    std::optional<Values> values = Read(path_);
+    if (!values)
+        return;
+    for (const auto& change : unsaved_)
+        change(*values);
+    values_ = std::move(*values);
+    stamp_ = stamp;
 }
 
 void ProjectState::change(std::function<void(Values&)> change)

@@ -3,11 +3,13 @@
 #include "base/TextFile.h"
 #include "shell/ActivityLog.h"
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace sentrel {
@@ -25,6 +27,10 @@ public:
     // and the tray program share the file. Failed changes are kept for the
     // next save.
     WriteError Save();
+    // Takes in what another program (a headless run) saved since, with this
+    // program's unsaved changes on top; a look at the file's stamp when
+    // nothing changed.
+    void Refresh();
     const std::string& path() const { return path_; }
 
     std::optional<std::string> get(std::string_view project, std::string_view key) const;
@@ -37,8 +43,12 @@ private:
     using Values = std::map<std::string, std::map<std::string, std::string, std::less<>>, std::less<>>;
     static std::optional<Values> Read(const std::string& path, std::string* error = nullptr);
     void change(std::function<void(Values&)> change);
+    // The file's identity, size and time: another save replaces it.
+    using Stamp = std::tuple<std::uint64_t, std::int64_t, std::int64_t, std::int64_t>;
+    static std::optional<Stamp> StampOf(const std::string& path);
 
     std::string path_;
+    std::optional<Stamp> stamp_;
     Values values_;
     std::vector<std::function<void(Values&)>> unsaved_;
 };

@@ -73,6 +73,18 @@ TEST(ProjectState, TwoProgramsSavingInTurnKeepEachOthersValues)
     ASSERT_FALSE(headless.Save());
     ASSERT_FALSE(tray.Save());
     EXPECT_EQ(ReadFile(file), "Older|LastRun|2026-01-01 09:00:00\r\nPhotos|LastRun|2026-03-03 10:00:00\r\n");
+
+    // The tray program sees a headless run's end without saving itself,
+    // and keeps what it has not saved yet.
+    std::filesystem::rename(dir / "data", dir / "away");
+    tray.set("Photos", "LastGood", "2026-03-04 10:00:00");
+    EXPECT_TRUE(tray.Save().has_value());
+    std::filesystem::rename(dir / "away", dir / "data");
+    headless.set("Older", "LastGood", "2026-03-04 11:00:00");
+    ASSERT_FALSE(headless.Save());
+    tray.Refresh();
+    EXPECT_EQ(tray.get("Older", "LastGood"), "2026-03-04 11:00:00");
+    EXPECT_EQ(tray.get("Photos", "LastGood"), "2026-03-04 10:00:00");
 }
 
 TEST(MountPointOf, FindsTheMountOfAPathOrOfItsNearestExistingParent)

@@ -241,15 +241,16 @@ TEST(ProjectStateFile, ARenamedProjectKeepsItsHistoryAndARemovedOneLosesIt)
     f.start(At(9, 11, 0));
     f.save(1, "Post");
     EXPECT_EQ(f.state(),
-              "Docs|LastRun|2026-12-08 12:00:02\r\nHand|LastRun|2026-11-01 10:00:00\r\n"
+              "Docs|FirstSeen|2026-12-09 11:00:00\r\nDocs|LastRun|2026-12-08 12:00:02\r\n"
+              "Hand|LastRun|2026-11-01 10:00:00\r\nPost|FirstSeen|2026-12-09 11:00:00\r\n"
               "Post|LastRun|2026-12-08 18:00:01\r\nPost|Since|2026-12-09 11:00:00\r\n");
 
     f.app->projects().setSelected(0, true);
     f.dialogs.answers = { true };
     f.app->commands().RemoveProject();
     EXPECT_EQ(f.state(),
-              "Hand|LastRun|2026-11-01 10:00:00\r\nPost|LastRun|2026-12-08 18:00:01\r\n"
-              "Post|Since|2026-12-09 11:00:00\r\n");
+              "Hand|LastRun|2026-11-01 10:00:00\r\nPost|FirstSeen|2026-12-09 11:00:00\r\n"
+              "Post|LastRun|2026-12-08 18:00:01\r\nPost|Since|2026-12-09 11:00:00\r\n");
     // The project list keeps its nine fields.
     EXPECT_EQ(test::ReadFile(f.dataDir / "Sentrel.prj").find("LastRun"), std::string::npos);
 }
