@@ -53,7 +53,7 @@ TEST(MountTableTest, ReadsTheProcessMountTableAndIsToldOfAMountAndAnUnmount)
 }
 
 // The real program's path from a plugged-in drive to its backup.
-TEST(MountTableTest, ADueProjectIsBackedUpOnceWhenItsLoopDriveIsPluggedInTwice)
+TEST(MountTableTest, ADueProjectIsBackedUpOnceWhenItsLoopDriveIsPluggedInAndNotWhileTheScheduleIsStopped)
 {
     if (const std::string why = LoopMount::Unavailable("ext4"); !why.empty())
         GTEST_SKIP() << "loop ext4: " << why;
@@ -97,18 +97,22 @@ TEST(MountTableTest, ADueProjectIsBackedUpOnceWhenItsLoopDriveIsPluggedInTwice)
             },
             limit);
     };
-    for (int plug = 0; plug < 2; ++plug) {
+    // Plugged in while the schedule is stopped, then twice while it runs.
+    f.app->commands().StartStopSchedule();
+    for (int plug = 0; plug < 3; ++plug) {
         ASSERT_TRUE(drive.plugIn()) << drive.error();
-        if (plug == 0) {
+        if (plug == 1) {
             ASSERT_TRUE(settle(10s));
             EXPECT_EQ(queued(), (std::vector<std::string> { "Docs" }));
             f.runBackups();
             EXPECT_EQ(f.app->tasks().rows().back().Status, "Backup finished.");
             EXPECT_EQ(ReadFile(point + "/Docs/a.txt"), "a");
         } else {
-            EXPECT_FALSE(settle(3s)) << "backed up already";
+            EXPECT_FALSE(settle(3s)) << (plug == 0 ? "the schedule is stopped" : "backed up already");
         }
         ASSERT_TRUE(drive.unplug());
+        if (plug == 0)
+            f.app->commands().StartStopSchedule();
     }
 }
 
